@@ -1,0 +1,11 @@
+// The matrix module: TMatrix and TIntMatrix (and the tag set of their XML form).
+#pragma once
+
+#include "qmx/matrix/matxml.h"
+#include "qmx/matrix/tmatrix.h"
+#if __has_include("qmx/matrix/tintmatrix.h")
+#include "qmx/matrix/tintmatrix.h"
+#endif
+#if __has_include("qmx/vector.h")
+#include "qmx/vector.h"
+#endif
