@@ -1,0 +1,6 @@
+// Scalar mathematics (module Qmx_math1): free functions over plain arrays and numbers.
+// The module is split into topic headers; include this one.
+#pragma once
+
+#include "qmx/math1/arrays.h"
+#include "qmx/math1/random.h"
