@@ -1,0 +1,78 @@
+// Selection of the k-th smallest element: middle pivot, one-sided partition, narrowing the range
+// to the side that holds Ix.
+#include <emmintrin.h>
+
+#include <utility>
+
+#include "qmx/math1.h"
+
+namespace qmx {
+
+namespace {
+
+// Partitions a[lo..hi] around v = a[lo]: the elements before the returned index are smaller than
+// v (in the order with NaN last), those after it are not. The elements that are not smaller stay
+// where they are until a smaller one further right needs the first place of their block; then
+// that first one moves to where the smaller one was. The loop below performs exactly these
+// exchanges, but keeps the block's first element in a register and writes both places through
+// masks, so the unpredictable comparison costs no branch. Less(x) gives an all-ones mask in the
+// low lane when x is smaller than the pivot.
+template <class LessMask>
+std::size_t Partition(double* a, std::size_t lo, std::size_t hi, LessMask less) {
+  std::size_t j = lo + 1;
+  while (j <= hi && (_mm_movemask_pd(less(_mm_load_sd(a + j))) & 1)) ++j;
+  if (j < hi) {
+    __m128d front = _mm_load_sd(a + j);  // first element of the block not smaller than v
+    for (std::size_t k = j + 1; k <= hi; ++k) {
+      const __m128d x = _mm_load_sd(a + k);
+      const __m128d m = less(x);
+      _mm_store_sd(a + j, _mm_or_pd(_mm_and_pd(m, x), _mm_andnot_pd(m, front)));
+      _mm_store_sd(a + k, _mm_or_pd(_mm_and_pd(m, front), _mm_andnot_pd(m, x)));
+      // After an exchange the block starts at j + 1 (read after the stores: when j + 1 = k it is
+      // the old first element, just moved there).
+      const __m128d next = _mm_load_sd(a + j + 1);
+      front = _mm_or_pd(_mm_and_pd(m, next), _mm_andnot_pd(m, front));
+      j += static_cast<std::size_t>(_mm_movemask_pd(m) & 1);
+    }
+  }
+  std::swap(a[lo], a[j - 1]);
+  return j - 1;
+}
+
+}  // namespace
+
+double QuickSelect(std::span<double> Data, int32_t Ix, int32_t LoIx, int32_t HiIx) {
+  if (HiIx < LoIx) return 0.0;
+  // Indices outside the array, or Ix outside the range, would read and write foreign memory.
+  if (LoIx < 0 || static_cast<std::size_t>(HiIx) >= Data.size() || Ix < LoIx || Ix > HiIx)
+    return 0.0;
+  double* a = Data.data();
+  auto lo = static_cast<std::size_t>(LoIx);
+  auto hi = static_cast<std::size_t>(HiIx);
+  const auto ix = static_cast<std::size_t>(Ix);
+
+  const double first = a[lo];
+  bool allEqual = true;
+  for (std::size_t i = lo + 1; i <= hi && allEqual; ++i)
+    allEqual = a[i] == first || (a[i] != a[i] && first != first);
+  if (allEqual) return first;
+
+  for (;;) {
+    const std::size_t p0 = (lo + hi) / 2;
+    std::swap(a[p0], a[lo]);
+    const double v = a[lo];
+    std::size_t p;
+    if (v != v)  // NaN pivot: every number is smaller
+      p = Partition(a, lo, hi, [](__m128d x) { return _mm_cmpord_sd(x, x); });
+    else
+      p = Partition(a, lo, hi, [vv = _mm_set_sd(v)](__m128d x) { return _mm_cmplt_sd(x, vv); });
+    if (p > ix)
+      hi = p;
+    else if (p < ix)
+      lo = p + 1;
+    else
+      return a[ix];
+  }
+}
+
+}  // namespace qmx
