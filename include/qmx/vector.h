@@ -117,8 +117,6 @@ class TVector : public TComponent {
   int32_t FNElem = 1;
   bool FIsEmpty = true;
   TDoubleArray FVec;
-
-  void StoreValues(int32_t lo, std::span<const double> v, std::span<const uint8_t> valid);
 };
 
 // ---- TIntVector -----------------------------------------------------------------------------
@@ -204,8 +202,6 @@ class TIntVector : public TComponent {
   int32_t FNElem = 1;
   TIntArray FVec;
   bool FIsEmpty = true;
-
-  void StoreValues(int32_t lo, std::span<const int32_t> v, std::span<const uint8_t> valid);
 };
 
 }  // namespace qmx

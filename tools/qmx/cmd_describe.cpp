@@ -1,0 +1,227 @@
+// qmx describe FILE [--column N]: descriptive statistics of one column of a text or CSV file.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "command.h"
+#include "qmx/vector.h"
+
+namespace {
+
+using namespace qmxtool;
+
+std::string Trim(const std::string& s) {
+  std::size_t b = s.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return "";
+  std::size_t e = s.find_last_not_of(" \t\r\n");
+  std::string t = s.substr(b, e - b + 1);
+  if (t.size() >= 2 && (t.front() == '"' || t.front() == '\'') && t.back() == t.front())
+    t = t.substr(1, t.size() - 2);
+  return t;
+}
+
+bool ParseNumber(const std::string& field, double& v) {
+  std::string t = Trim(field);
+  const char* b = t.data();
+  const char* e = b + t.size();
+  if (b != e && *b == '+') ++b;
+  if (b == e) return false;
+  auto r = std::from_chars(b, e, v);
+  return r.ec == std::errc() && r.ptr == e && std::isfinite(v);
+}
+
+// Fields of one line: comma, semicolon or tab separated when the line has such a separator,
+// otherwise separated by blanks.
+std::vector<std::string> Split(const std::string& line) {
+  char sep = 0;
+  for (char c : {',', ';', '\t'})
+    if (line.find(c) != std::string::npos) {
+      sep = c;
+      break;
+    }
+  std::vector<std::string> f;
+  if (sep) {
+    std::size_t start = 0;
+    for (;;) {
+      std::size_t p = line.find(sep, start);
+      f.push_back(Trim(line.substr(start, p == std::string::npos ? std::string::npos : p - start)));
+      if (p == std::string::npos) break;
+      start = p + 1;
+    }
+  } else {
+    std::size_t i = 0;
+    while (i < line.size()) {
+      while (i < line.size() && (line[i] == ' ' || line[i] == '\r')) ++i;
+      if (i >= line.size()) break;
+      std::size_t j = i;
+      while (j < line.size() && line[j] != ' ' && line[j] != '\r') ++j;
+      f.push_back(line.substr(i, j - i));
+      i = j;
+    }
+  }
+  return f;
+}
+
+std::string Num(double v) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.6g", v);
+  return buf;
+}
+
+// Bin width 1, 2 or 5 times a power of ten, near range / bins.
+double NiceWidth(double range, int bins) {
+  double raw = range / bins;
+  double p = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double m : {1.0, 2.0, 5.0, 10.0})
+    if (m * p >= raw) return m * p;
+  return 10 * p;
+}
+
+int Describe(const std::string& file, const std::string& columnOpt) {
+  std::ifstream in(file);
+  if (!in) return Fail("cannot open \"" + file + "\"");
+  std::vector<std::vector<std::string>> rows;
+  std::vector<long> lineNo;
+  std::string line;
+  long ln = 0;
+  while (std::getline(in, line)) {
+    ++ln;
+    if (Trim(line).empty()) continue;
+    rows.push_back(Split(line));
+    lineNo.push_back(ln);
+  }
+  if (rows.empty()) return Fail("no numeric data in \"" + file + "\"");
+
+  int column = 0;  // 1-based
+  if (!columnOpt.empty()) {
+    auto r = std::from_chars(columnOpt.data(), columnOpt.data() + columnOpt.size(), column);
+    std::size_t maxCols = 0;
+    for (const auto& r2 : rows) maxCols = std::max(maxCols, r2.size());
+    if (r.ec != std::errc() || r.ptr != columnOpt.data() + columnOpt.size() || column < 1 ||
+        static_cast<std::size_t>(column) > maxCols)
+      return Fail("bad column \"" + columnOpt + "\" (the file has " + std::to_string(maxCols) +
+                  " column" + (maxCols == 1 ? "" : "s") + ")");
+  } else {
+    // The first column that holds a number in the first row that has one.
+    double v;
+    for (const auto& r : rows) {
+      for (std::size_t c = 0; c < r.size() && !column; ++c)
+        if (ParseNumber(r[c], v)) column = static_cast<int>(c) + 1;
+      if (column) break;
+    }
+    if (!column) return Fail("no numeric data in \"" + file + "\"");
+  }
+
+  const std::size_t ci = static_cast<std::size_t>(column - 1);
+  std::string name = "column " + std::to_string(column);
+  std::vector<double> values;
+  std::vector<long> where;
+  std::size_t missing = 0;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    double v;
+    const bool has = ci < rows[i].size();
+    if (has && ParseNumber(rows[i][ci], v)) {
+      values.push_back(v);
+      where.push_back(lineNo[i]);
+    } else if (i == 0 && has) {
+      name += " (" + rows[i][ci] + ")";  // header line
+    } else {
+      ++missing;
+    }
+  }
+  if (values.empty()) return Fail("no numeric data in " + name + " of \"" + file + "\"");
+  if (values.size() > static_cast<std::size_t>(INT32_MAX)) return Fail("too many values");
+
+  qmx::TVector vec;
+  const auto n = static_cast<int32_t>(values.size());
+  vec.Resize(n);
+  std::copy(values.begin(), values.end(), vec.Data().begin());
+
+  double mean, var, skew, kurt, mn, mx, q1, q2, q3;
+  int32_t mnIx, mxIx;
+  vec.MeanVar(0, 0, mean, var);
+  vec.SkewKurtSample(0, 0, skew, kurt);
+  vec.MinMax(0, 0, mn, mx, mnIx, mxIx);
+  vec.Quartiles(0, 0, q1, q2, q3);
+
+  auto row = [](const std::string& label, const std::string& value) {
+    std::printf("  %-25s %s\n", label.c_str(), value.c_str());
+  };
+  std::printf("%s: %s\n", file.c_str(), name.c_str());
+  row("count", std::to_string(n) + (missing ? "  (" + std::to_string(missing) + " non-numeric skipped)" : ""));
+  row("mean", Num(mean));
+  if (n >= 3) {
+    row("variance", Num(var));
+    row("standard deviation", Num(std::sqrt(var)));
+  } else {
+    row("variance", "n/a (needs 3 values)");
+  }
+  if (n >= 4) {
+    row("skewness (sample)", Num(skew));
+    row("excess kurtosis (sample)", Num(kurt));
+  } else {
+    row("skewness, kurtosis", "n/a (need 4 values)");
+  }
+  row("minimum", Num(mn) + "  (value " + std::to_string(mnIx) + ", line " +
+                     std::to_string(where[static_cast<std::size_t>(mnIx - 1)]) + ")");
+  row("maximum", Num(mx) + "  (value " + std::to_string(mxIx) + ", line " +
+                     std::to_string(where[static_cast<std::size_t>(mxIx - 1)]) + ")");
+  row("quartiles Q1 Q2 Q3", Num(q1) + "  " + Num(q2) + "  " + Num(q3));
+  std::string pct;
+  for (double p : {5.0, 10.0, 90.0, 95.0})
+    pct += "P" + Num(p) + "=" + Num(vec.Percentile(p, 0, 0)) + "  ";
+  row("percentiles", pct);
+  row("mode", Num(vec.Mode(0, 0)));
+  if (mn >= 0)
+    row("geometric mean", Num(vec.GeometricMean(0, 0)));
+  else
+    row("geometric mean", "n/a (negative values)");
+  if (mn > 0)
+    row("harmonic mean", Num(vec.HarmonicMean(0, 0)));
+  else
+    row("harmonic mean", "n/a (values <= 0)");
+
+  // Histogram: about 1 + log2(n) bins of a 1-2-5 width starting at a multiple of the width.
+  const int want = std::clamp(static_cast<int>(std::ceil(std::log2(double(n)))) + 1, 1, 30);
+  const double width = mx > mn ? NiceWidth(mx - mn, want) : 1.0;
+  const double first = std::floor(mn / width) * width;
+  const int bins = std::max(1, static_cast<int>(std::floor((mx - first) / width)) + 1);
+  qmx::TIntVector histo;
+  int32_t under, over, maxCnt;
+  if (vec.Histogram(1, n, first, first + bins * width, width, &histo, under, over, maxCnt) &&
+      maxCnt > 0) {
+    std::printf("  histogram (bin width %s)\n", Num(width).c_str());
+    for (int32_t b = 1; b <= histo.NrOfElem(); ++b) {
+      const int32_t c = histo.Elem(b);
+      const int bar = static_cast<int>(std::lround(40.0 * c / maxCnt));
+      std::printf("    [%10s, %10s) %6d %s\n", Num(first + (b - 1) * width).c_str(),
+                  Num(first + b * width).c_str(), c, std::string(static_cast<std::size_t>(bar), '#').c_str());
+    }
+    if (under || over) std::printf("    outside the bins: %d below, %d above\n", under, over);
+  }
+  return 0;
+}
+
+int Run(const Args& args) {
+  Args pos = Positional(args, {"--column"});
+  if (pos.size() != 1) return Fail("usage: qmx describe FILE [--column N]");
+  if (HasFlag(args, "--column") && Option(args, "--column").empty())
+    return Fail("bad column: --column needs a number");
+  return Describe(pos[0], Option(args, "--column"));
+}
+
+int Demo(const Args&) {
+  std::cout << "== describe: petal length of the iris data (column 3)\n";
+  return Describe(DataDir() + "/iris.csv", "3");
+}
+
+QmxCommand reg("describe", "describe FILE [--column N]  statistics of one column of a text/CSV file",
+               Run, 10, Demo);
+
+}  // namespace
