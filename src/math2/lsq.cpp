@@ -1,0 +1,92 @@
+// Least-squares solver on the library's singular value decomposition.
+#include "math2/lsq.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <vector>
+
+#include "matrix/svd.h"
+#include "qmx/math2.h"
+#include "qmx/matrix.h"
+#include "qmx/vector.h"
+
+namespace qmx {
+
+bool LeastSquaresSolve(double* A, int32_t m, int32_t n, const double* y, double* x,
+                       double* StdErr, bool& NearSingular) {
+  NearSingular = false;
+  if (A == nullptr || y == nullptr || x == nullptr || m < 1 || n < 1) return false;
+  const std::size_t sm = static_cast<std::size_t>(m), sn = static_cast<std::size_t>(n);
+  std::vector<double> V, w, t;
+  try {
+    V.resize(sn * sn);
+    w.resize(sn);
+    t.resize(sn);
+    // m < n: the decomposition works on A extended by zero rows and returns the first m rows
+    // of U, which is all the right-hand side (zero in the added rows) needs.
+    if (linalg::SVDecompose(A, m, n, w.data(), V.data()) != linalg::svdOK) return false;
+  } catch (const std::bad_alloc&) {
+    throw EQMXMath2Error("LeastSquaresSolve: not enough memory");
+  }
+  double wmax = 0.0;
+  for (double wj : w) wmax = std::max(wmax, wj);
+  const double thresh = 1e-14 * wmax;
+  for (double& wj : w)
+    // A zero singular value is singular also when every value is zero.
+    if (wj < thresh || wj == 0.0) {
+      wj = 0.0;
+      NearSingular = true;
+    }
+  for (std::size_t j = 0; j < sn; ++j) {
+    double s = 0.0;
+    if (w[j] != 0.0) {
+      const double* u = A + j * sm;
+      for (std::size_t r = 0; r < sm; ++r) s += u[r] * y[r];
+      s /= w[j];
+    }
+    t[j] = s;
+  }
+  for (std::size_t r = 0; r < sn; ++r) x[r] = 0.0;
+  for (std::size_t j = 0; j < sn; ++j) {
+    const double tj = t[j];
+    const double* vj = V.data() + j * sn;
+    for (std::size_t r = 0; r < sn; ++r) x[r] += vj[r] * tj;
+  }
+  if (StdErr != nullptr) {
+    for (std::size_t r = 0; r < sn; ++r) StdErr[r] = 0.0;
+    for (std::size_t j = 0; j < sn; ++j) {
+      if (w[j] == 0.0) continue;
+      const double w2 = w[j] * w[j];
+      const double* vj = V.data() + j * sn;
+      for (std::size_t r = 0; r < sn; ++r) StdErr[r] += vj[r] * vj[r] / w2;
+    }
+    for (std::size_t r = 0; r < sn; ++r) StdErr[r] = std::sqrt(StdErr[r]);
+  }
+  return true;
+}
+
+bool LeastSquaresSolve(TMatrix* A, const TVector* y, TVector* x, TVector* StdErr,
+                       bool& NearSingular) {
+  NearSingular = false;
+  if (A == nullptr || y == nullptr || x == nullptr || !A->HasCells()) return false;
+  const int32_t m = A->NrOfRows(), n = A->NrOfColumns();
+  if (y->NrOfElem() != m) return false;
+  std::vector<double> xs(static_cast<std::size_t>(n)), se;
+  if (StdErr != nullptr) se.resize(static_cast<std::size_t>(n));
+  if (!LeastSquaresSolve(A->Data(), m, n, y->Data().data(), xs.data(),
+                         StdErr ? se.data() : nullptr, NearSingular))
+    return false;
+  A->Changed();
+  x->Resize(n);
+  std::copy(xs.begin(), xs.end(), x->Data().begin());
+  x->Changed();
+  if (StdErr != nullptr) {
+    StdErr->Resize(n);
+    std::copy(se.begin(), se.end(), StdErr->Data().begin());
+    StdErr->Changed();
+  }
+  return true;
+}
+
+}  // namespace qmx
