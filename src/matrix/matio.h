@@ -1,0 +1,266 @@
+// The storage layer shared by the matrix-like containers (TMatrix, TIntMatrix, the 3-D and 4-D
+// arrays, the data table, the self-organising map): exact number text, a tokenising text reader,
+// the checked binary file and the XML vocabulary with its element reader.
+// The layouts are described in docs/FORMATS.md; keep the two in step.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <istream>
+#include <memory>
+#include <ostream>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "qmx/runtime.h"
+
+namespace qmx::matio {
+
+// Largest number of cells a loader creates for a size that the input itself does not back with
+// data (2^28 cells = 2 GiB of doubles). Larger sizes are refused before anything is allocated.
+inline constexpr int64_t kMaxLoadCells = int64_t(1) << 28;
+
+// True when Cols x Rows (each >= 0) stays within kMaxLoadCells.
+bool CellCountAcceptable(int64_t Cols, int64_t Rows, int64_t Layers = 1, int64_t Slots = 1) noexcept;
+// True when the storage of a Cols x Rows matrix (a zero dimension keeps one slot) is backed by
+// BackedCells values that the input really holds, or stays within kMaxLoadCells.
+bool AllocationAcceptable(int64_t Cols, int64_t Rows, int64_t BackedCells) noexcept;
+
+// ---- numbers as text -------------------------------------------------------------------------
+
+// Shortest text that reads back to the same double ("-0", "5e-324", "inf", "-inf", "nan",
+// "-nan"); never locale-dependent.
+void AppendDouble(std::string& Out, double Value);
+void AppendInt(std::string& Out, int64_t Value);
+// Fixed-point text with Decimals decimals (0..30), for human-readable reports.
+void AppendFixed(std::string& Out, double Value, int32_t Decimals);
+// Pads Out from position Start on the left with blanks to at least Width characters.
+void PadLeft(std::string& Out, std::size_t Start, int32_t Width);
+
+// Whole-token parsers: the token must be a number and nothing else. A leading '+' is accepted;
+// values beyond the double range are refused (not turned into infinities).
+bool ParseDouble(std::string_view Token, double& Value) noexcept;
+bool ParseInt32(std::string_view Token, int32_t& Value) noexcept;
+// An integer cell written as text: an integer token, or a decimal number rounded half to even
+// (the integer vector's rule); it must lie within the 32-bit range.
+bool ParseIntCell(std::string_view Token, int32_t& Value) noexcept;
+
+// ---- text input ------------------------------------------------------------------------------
+
+// Reads a whole text (file or stream) and hands out whitespace-separated tokens or lines.
+class TextScanner {
+ public:
+  explicit TextScanner(std::string Text) : FText(std::move(Text)) {}
+  // Next token separated by blanks, tabs, line ends (and ',' ';' when SplitPunct is set);
+  // false at the end of the text.
+  bool NextToken(std::string_view& Token, bool SplitPunct = false);
+  // Next line without its line end ("\n", "\r\n" or "\r"); false at the end of the text.
+  bool NextLine(std::string_view& Line);
+  bool AtEnd() const noexcept { return FPos >= FText.size(); }
+  // Only blanks and line ends remain.
+  bool OnlySpaceLeft() const noexcept;
+
+ private:
+  std::string FText;
+  std::size_t FPos = 0;
+};
+
+// The block of a matrix text file or stream: columns LoC..HiC, rows LoR..HiR (1 <= Lo <= Hi).
+struct BlockHeader {
+  int32_t LoC = 1, LoR = 1, HiC = 0, HiR = 0;
+  int64_t Cols() const noexcept { return int64_t(HiC) - LoC + 1; }
+  int64_t Rows() const noexcept { return int64_t(HiR) - LoR + 1; }
+  int64_t Cells() const noexcept { return Cols() * Rows(); }
+  bool Valid() const noexcept { return LoC >= 1 && LoR >= 1 && HiC >= LoC && HiR >= LoR; }
+};
+
+// Reads the index line "LoC LoR HiC HiR" and then the block's values, one line per row (any
+// whitespace separates them), into Values in column-major order. Nothing but whitespace may
+// follow. ParseCell(token, T&) converts one value.
+template <class T, class ParseCell>
+bool ParseTextBlock(TextScanner& S, std::size_t TextSize, BlockHeader& H, std::vector<T>& Values,
+                    ParseCell Parse, std::string& Error) {
+  std::string_view tok;
+  int32_t idx[4];
+  for (int32_t& x : idx)
+    if (!S.NextToken(tok) || !ParseInt32(tok, x)) {
+      Error = "missing or invalid index line";
+      return false;
+    }
+  H = BlockHeader{idx[0], idx[1], idx[2], idx[3]};
+  if (!H.Valid()) {
+    Error = "invalid block in index line";
+    return false;
+  }
+  // Every value takes at least two characters, so the text bounds the allocation.
+  if (H.Cells() > static_cast<int64_t>(TextSize / 2)) {
+    Error = "file too short for the block in its index line";
+    return false;
+  }
+  Values.assign(static_cast<std::size_t>(H.Cells()), T{});
+  const auto nr = static_cast<std::size_t>(H.Rows());
+  for (std::size_t r = 0; r < nr; ++r)
+    for (std::size_t c = 0; c < static_cast<std::size_t>(H.Cols()); ++c) {
+      if (!S.NextToken(tok)) {
+        Error = "file ends before the last value (truncated)";
+        return false;
+      }
+      if (!Parse(tok, Values[c * nr + r])) {
+        Error = "invalid number \"" + std::string(tok.substr(0, 40)) + "\"";
+        return false;
+      }
+    }
+  if (!S.OnlySpaceLeft()) {
+    Error = "more values than the index line announces";
+    return false;
+  }
+  return true;
+}
+
+// Splits a line into tokens separated by blanks, tabs, ',' or ';'.
+std::vector<std::string_view> SplitFields(std::string_view Line);
+
+// Reads a whole file into Text; false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& FileName, std::string& Text);
+// Writes Text to a new file (replacing an old one); false on any failure.
+bool WriteWholeFile(const std::string& FileName, std::string_view Text);
+// Writes Text to an open stream; false when the stream fails.
+bool WriteText(std::ostream& Out, std::string_view Text);
+bool WriteText(TStream& Out, std::string_view Text);
+
+// ---- binary file -----------------------------------------------------------------------------
+
+// Element kinds of the binary file.
+enum class BinKind : uint32_t { Float64 = 1, Int32 = 2, SparseInt32 = 3 };
+
+struct BinHeader {
+  BinKind Kind = BinKind::Float64;
+  int32_t NCols = 0, NRows = 0, NLayers = 1, NTimeSlots = 1;
+  int64_t Count = 0;  // values (dense kinds) or 12-byte records (SparseInt32) in the payload
+  std::string DataID;
+};
+
+inline constexpr uint32_t kBinVersion = 1;
+inline constexpr std::size_t kMaxDataIDLength = 65535;
+
+// Writes header, payload and trailing CRC-32. Payload items are appended in order with Put;
+// Close reports whether every byte reached the file.
+class BinaryWriter {
+ public:
+  BinaryWriter(const std::string& FileName, const BinHeader& Header);
+  ~BinaryWriter();
+  bool Ok() const noexcept { return FOk; }
+  void Put(std::span<const double> Values);
+  void Put(std::span<const int32_t> Values);
+  bool Close();
+
+ private:
+  void PutBytes(const uint8_t* Data, std::size_t N);
+  std::FILE* FFile = nullptr;
+  bool FOk = false;
+  uint32_t FCRC = 0xFFFFFFFFu;
+};
+
+// Reads and checks the header (magic, version, kind, sizes against the real file size) before
+// anything is allocated; Get fills caller storage; Finish checks the CRC-32.
+class BinaryReader {
+ public:
+  explicit BinaryReader(const std::string& FileName);
+  ~BinaryReader();
+  bool Ok() const noexcept { return FOk; }
+  const std::string& Error() const noexcept { return FError; }
+  const BinHeader& Header() const noexcept { return FHeader; }
+  bool Get(std::span<double> Values);
+  bool Get(std::span<int32_t> Values);
+  bool Finish();
+
+ private:
+  bool Fail(const std::string& Msg);
+  bool GetBytes(uint8_t* Data, std::size_t N);
+  std::FILE* FFile = nullptr;
+  bool FOk = false;
+  std::string FError;
+  BinHeader FHeader;
+  uint32_t FCRC = 0xFFFFFFFFu;
+};
+
+// ---- XML -------------------------------------------------------------------------------------
+
+// Element and attribute names of the matrix vocabulary.
+inline constexpr const char* kXmlMatrix = "matrix";        // begin and end of one object
+inline constexpr const char* kXmlNumCols = "nrcols";
+inline constexpr const char* kXmlNumRows = "nrrows";
+inline constexpr const char* kXmlNumLayers = "nrlayers";
+inline constexpr const char* kXmlNumTimeSlots = "nrtimeslots";
+inline constexpr const char* kXmlCell = "cell";
+inline constexpr const char* kXmlAttrClass = "class";
+inline constexpr const char* kXmlAttrDataID = "dataid";
+inline constexpr const char* kXmlAttrSparse = "sparse";
+
+// "<?xml version="1.0" encoding="UTF-8"?>" and a line end.
+void XmlDeclaration(std::string& Out);
+// Opens a matrix element and writes its size elements (layers and time slots only when > 0).
+void XmlBegin(std::string& Out, std::string_view ClassName, std::string_view DataID, bool Sparse,
+              int32_t NCols, int32_t NRows, int32_t NLayers = 0, int32_t NTimeSlots = 0);
+// One cell; Layer and Slot are written only when > 0.
+void XmlCell(std::string& Out, int32_t Col, int32_t Row, std::string_view Value, int32_t Layer = 0,
+             int32_t Slot = 0);
+void XmlEnd(std::string& Out);
+// Escapes & < > " and control characters for attribute values.
+void AppendXmlEscaped(std::string& Out, std::string_view Text);
+
+// Character sources for the element scanner. Both leave their stream just after the element
+// that was found (or at its end when nothing was found).
+class CharSource {
+ public:
+  virtual ~CharSource() = default;
+  virtual int Get() = 0;  // next byte or -1 at the end
+};
+class IStreamSource : public CharSource {
+ public:
+  explicit IStreamSource(std::istream& In) : FIn(In) {}
+  int Get() override;
+
+ private:
+  std::istream& FIn;
+};
+class TStreamSource : public CharSource {
+ public:
+  explicit TStreamSource(TStream& In) : FIn(In) {}
+  ~TStreamSource() override;  // gives unread buffered bytes back to the stream
+  int Get() override;
+
+ private:
+  TStream& FIn;
+  std::vector<uint8_t> FBuf;
+  std::size_t FPos = 0;
+};
+
+// One parsed matrix element.
+struct XmlCellRef {
+  int32_t Col = 0, Row = 0, Layer = 0, Slot = 0;  // 0 = attribute absent
+  std::string_view Text;
+};
+struct XmlMatrix {
+  std::string ClassName, DataID;
+  bool Sparse = false;
+  bool HasLayers = false, HasTimeSlots = false;
+  int32_t NCols = 0, NRows = 0, NLayers = 0, NTimeSlots = 0;
+  std::vector<XmlCellRef> Cells;  // document order; Text points into Doc
+  pugi::xml_document Doc;
+};
+
+// Scans In for the next matrix element whose dataid equals DataID (any element when DataID is
+// empty), also inside enclosing elements, and parses it into Out. Returns false with Error set
+// when none is found or the element found is malformed.
+bool ReadXmlMatrix(CharSource& In, const std::string& DataID, XmlMatrix& Out, std::string& Error);
+
+// Dense 2-D check shared by the loaders: every cell 1..NCols x 1..NRows exactly once, no layer
+// or slot index. On success Order[k] is the column-major position of cell k of Cells.
+bool XmlDenseLayout(const XmlMatrix& M, std::vector<std::size_t>& Order, std::string& Error);
+
+}  // namespace qmx::matio
