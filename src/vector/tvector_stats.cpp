@@ -83,8 +83,8 @@ void TVector::SkewKurt(int32_t LowElem, int32_t HighElem, double& Skewness,
 void TVector::SkewKurtSample(int32_t LowElem, int32_t HighElem, double& Skewness,
                              double& Kurtosis) const {
   MakeValidElemRange(LowElem, HighElem);
-  vecimpl::SkewKurt(Data(), LowElem, HighElem, Skewness, Kurtosis);
-  vecimpl::SampleCorrect(static_cast<int64_t>(HighElem) - LowElem + 1, Skewness, Kurtosis);
+  const bool exist = vecimpl::SkewKurt(Data(), LowElem, HighElem, Skewness, Kurtosis);
+  vecimpl::SampleCorrect(exist, static_cast<int64_t>(HighElem) - LowElem + 1, Skewness, Kurtosis);
 }
 
 double TVector::GeometricMean(int32_t LowElem, int32_t HighElem) const {

@@ -179,13 +179,13 @@ void MinMax(std::span<const T> d, int32_t lo, int32_t hi, T startMin, T startMax
 }
 
 // Moment skewness and excess kurtosis, sums in extended precision; zeros below four values or
-// for a zero standard deviation.
+// for a zero standard deviation. Returns whether the moments exist (n >= 4, spread > 0).
 template <class T>
-void SkewKurt(std::span<const T> d, int32_t lo, int32_t hi, double& Skewness, double& Kurtosis) {
+bool SkewKurt(std::span<const T> d, int32_t lo, int32_t hi, double& Skewness, double& Kurtosis) {
   Skewness = 0.0;
   Kurtosis = 0.0;
   const int64_t n = static_cast<int64_t>(hi) - lo + 1;
-  if (n < 4) return;
+  if (n < 4) return false;
   const T* x = d.data() + (lo - 1);
   long double s = 0.0L;
   for (int64_t i = 0; i < n; ++i) s += static_cast<long double>(x[i]);
@@ -201,15 +201,18 @@ void SkewKurt(std::span<const T> d, int32_t lo, int32_t hi, double& Skewness, do
   }
   const long double nn = static_cast<long double>(n);
   long double var = (s2 - s1 * s1 / nn) / (nn - 1.0L);
-  if (!(var > 0.0L)) return;  // zero spread (or NaN data): both stay 0
+  if (!(var > 0.0L)) return false;  // zero spread (or NaN data): both stay 0
   long double sd = std::sqrt(var);
   Skewness = static_cast<double>((s3 / nn) / (sd * sd * sd));
   Kurtosis = static_cast<double>((s4 / nn) / (var * var) - 3.0L);
+  return true;
 }
 
-// Bias correction of the moment forms for samples (n >= 4).
-inline void SampleCorrect(int64_t count, double& Skewness, double& Kurtosis) {
-  if (count < 4) {
+// Bias correction of the moment forms for samples (n >= 4). Applied only to moments that exist:
+// correcting the zeros that stand for "no spread" would turn them into a spurious kurtosis
+// (10.75 for five equal values).
+inline void SampleCorrect(bool exist, int64_t count, double& Skewness, double& Kurtosis) {
+  if (!exist || count < 4) {
     Skewness = 0.0;
     Kurtosis = 0.0;
     return;

@@ -155,6 +155,9 @@ bool LoadIndexed(V& vec, const std::string& FileName, bool AdjustVectorSize) {
 template <class V, class Fmt>
 bool StoreText(const V& vec, int32_t FirstElem, int32_t LastElem, const std::string& FileName,
                Fmt format) {
+  // (0, 0) means the whole vector here as everywhere else; taken literally it would store an
+  // empty range ("1 0") and report success for a file that holds none of the data.
+  if (FirstElem == 0 && LastElem == 0) LastElem = vec.NrOfElem();
   if (LastElem < FirstElem) std::swap(FirstElem, LastElem);
   if (FirstElem < 1) FirstElem = 1;
   if (LastElem > vec.NrOfElem()) LastElem = vec.NrOfElem();
