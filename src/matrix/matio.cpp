@@ -380,6 +380,36 @@ void AppendXmlEscaped(std::string& Out, std::string_view Text) {
   }
 }
 
+const char* XmlTagText(TMatXmlTag Tag) noexcept {
+  switch (Tag) {
+    case TMatXmlTag::xmlMatNumCols: return kXmlNumCols;
+    case TMatXmlTag::xmlMatNumRows: return kXmlNumRows;
+    case TMatXmlTag::xmlMatNumLayers: return kXmlNumLayers;
+    case TMatXmlTag::xmlMatNumTimeSlots: return kXmlNumTimeSlots;
+    case TMatXmlTag::xmlMatCell: return kXmlCell;
+    case TMatXmlTag::xmlMatBegin:
+    case TMatXmlTag::xmlMatEnd: return kXmlMatrix;
+    case TMatXmlTag::xmlInvalid: break;
+  }
+  return "";
+}
+
+TMatXmlTag ClassifyXmlTag(std::string_view Markup) noexcept {
+  if (Markup.starts_with('<')) Markup.remove_prefix(1);
+  if (Markup.ends_with('>')) Markup.remove_suffix(1);
+  const bool end = Markup.starts_with('/');
+  if (end) Markup.remove_prefix(1);
+  std::size_t e = 0;
+  while (e < Markup.size() && !IsSpace(Markup[e]) && Markup[e] != '/') ++e;
+  const std::string_view name = Markup.substr(0, e);
+  if (name == kXmlMatrix) return end ? TMatXmlTag::xmlMatEnd : TMatXmlTag::xmlMatBegin;
+  if (end) return TMatXmlTag::xmlInvalid;
+  for (auto t : {TMatXmlTag::xmlMatNumCols, TMatXmlTag::xmlMatNumRows, TMatXmlTag::xmlMatNumLayers,
+                 TMatXmlTag::xmlMatNumTimeSlots, TMatXmlTag::xmlMatCell})
+    if (name == XmlTagText(t)) return t;
+  return TMatXmlTag::xmlInvalid;
+}
+
 void XmlDeclaration(std::string& Out) { Out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"; }
 
 namespace {

@@ -16,6 +16,7 @@
 
 #include <pugixml.hpp>
 
+#include "qmx/matrix/matxml.h"
 #include "qmx/runtime.h"
 
 namespace qmx::matio {
@@ -200,6 +201,11 @@ inline constexpr const char* kXmlCell = "cell";
 inline constexpr const char* kXmlAttrClass = "class";
 inline constexpr const char* kXmlAttrDataID = "dataid";
 inline constexpr const char* kXmlAttrSparse = "sparse";
+
+// Text of a tag of the vocabulary ("matrix" for both xmlMatBegin and xmlMatEnd, "" for
+// xmlInvalid) and the tag a piece of markup ("<cell c=\"1\" r=\"2\">", "</matrix>") stands for.
+const char* XmlTagText(TMatXmlTag Tag) noexcept;
+TMatXmlTag ClassifyXmlTag(std::string_view Markup) noexcept;
 
 // "<?xml version="1.0" encoding="UTF-8"?>" and a line end.
 void XmlDeclaration(std::string& Out);
