@@ -188,6 +188,9 @@ void TCurveFit::FlipXY() {
   std::swap(S.sumxqlny, S.sumyqlnx);
   S.sumDiff = -S.sumDiff;
   FX.swap(FY);
+  // The splines interpolate y over x and the two tie counts are per column, so every cache
+  // describes the old orientation.
+  InvalidateCaches();
 }
 
 double TCurveFit::GetDataX(int32_t ix) const noexcept {
