@@ -83,15 +83,30 @@ int32_t MinMaxOfArray(const TDouble2DArray& Data, int32_t LoRow, int32_t LoCol, 
 }
 
 namespace {
-void FinishMeanVar(double s, double q, double n, double& Mean, double& Variance) {
-  Mean = s / n;
-  if (n < 3.0) {
-    Variance = 1.0;
-  } else {
-    Variance = (q - s * s / n) / (n - 1.0);
-    if (Variance < 0.0) Variance = 0.0;
+// Sums are taken about the first value of the range: algebraically the same mean and
+// (q - s*s/n) / (n - 1), but data far from zero keep their digits (1e9+1, 1e9+2, 1e9+3 would
+// otherwise lose the whole variance to cancellation) and equal values give exactly 0. An
+// infinite first value is not used as the shift, so infinities still give infinite means.
+struct TShiftedSums {
+  double shift;
+  double s = 0.0;
+  double q = 0.0;
+  explicit TShiftedSums(double first) : shift(std::isfinite(first) ? first : 0.0) {}
+  void Add(double x) {
+    const double d = x - shift;
+    s += d;
+    q += d * d;
   }
-}
+  void Finish(double n, double& Mean, double& Variance) const {
+    Mean = shift + s / n;
+    if (n < 3.0) {
+      Variance = 1.0;
+    } else {
+      Variance = (q - s * s / n) / (n - 1.0);
+      if (Variance < 0.0) Variance = 0.0;
+    }
+  }
+};
 }  // namespace
 
 int32_t MeanVarOfArray(std::span<const double> Data, int32_t LoIx, int32_t HiIx, double& Mean,
@@ -101,12 +116,9 @@ int32_t MeanVarOfArray(std::span<const double> Data, int32_t LoIx, int32_t HiIx,
   if (!IndexOK(LoIx, Data.size()) || !IndexOK(HiIx, Data.size())) return -1;
   if (HiIx < LoIx) return 0;  // empty range: no mean to report, the presets stand
   const double* d = Data.data();
-  double s = 0.0, q = 0.0;
-  for (int32_t i = LoIx; i <= HiIx; ++i) {
-    s += d[i];
-    q += d[i] * d[i];
-  }
-  FinishMeanVar(s, q, static_cast<double>(HiIx - LoIx + 1), Mean, Variance);
+  TShiftedSums sums(d[LoIx]);
+  for (int32_t i = LoIx; i <= HiIx; ++i) sums.Add(d[i]);
+  sums.Finish(static_cast<double>(HiIx - LoIx + 1), Mean, Variance);
   return 0;
 }
 
@@ -118,17 +130,14 @@ int32_t MeanVarOfArray(const TDouble2DArray& Data, int32_t LoRow, int32_t LoCol,
   // A reversed row or column range is empty; multiplying two negative extents must not pass for
   // a non-empty range.
   if (HiRow < LoRow || HiCol < LoCol) return 0;
-  double s = 0.0, q = 0.0;
+  TShiftedSums sums(Data[static_cast<std::size_t>(LoRow)][static_cast<std::size_t>(LoCol)]);
   for (int32_t r = LoRow; r <= HiRow; ++r) {
     const double* row = Data[static_cast<std::size_t>(r)].data();
-    for (int32_t c = LoCol; c <= HiCol; ++c) {
-      s += row[c];
-      q += row[c] * row[c];
-    }
+    for (int32_t c = LoCol; c <= HiCol; ++c) sums.Add(row[c]);
   }
   const double n = static_cast<double>(static_cast<int64_t>(HiCol - LoCol + 1) *
                                        static_cast<int64_t>(HiRow - LoRow + 1));
-  FinishMeanVar(s, q, n, Mean, Variance);
+  sums.Finish(n, Mean, Variance);
   return 0;
 }
 

@@ -23,6 +23,7 @@ namespace {
 // ---- vector lanes ----------------------------------------------------------------------------
 // Mask of the lanes whose pair (x, y) is out of order; equal pairs never are, and NaN counts as
 // greater than every number in both directions (only a number after a NaN moves forward).
+// The exchange flips, in the masked lanes, the bits in which x and y differ.
 
 struct LanesDouble {
   using V = __m128d;
@@ -35,7 +36,8 @@ struct LanesDouble {
     const V c = Asc ? _mm_cmpnle_pd(x, y) : _mm_cmpnge_pd(x, y);
     return _mm_and_pd(c, _mm_cmpord_pd(y, y));
   }
-  static V Select(V m, V a, V b) { return _mm_or_pd(_mm_and_pd(m, a), _mm_andnot_pd(m, b)); }
+  static V Diff(V m, V a, V b) { return _mm_and_pd(m, _mm_xor_pd(a, b)); }
+  static V Xor(V a, V b) { return _mm_xor_pd(a, b); }
   static V Or(V a, V b) { return _mm_or_pd(a, b); }
   static bool Any(V m) { return _mm_movemask_pd(m) != 0; }
   static V Zero() { return _mm_setzero_pd(); }
@@ -51,7 +53,8 @@ struct LanesFloat {
     const V c = Asc ? _mm_cmpnle_ps(x, y) : _mm_cmpnge_ps(x, y);
     return _mm_and_ps(c, _mm_cmpord_ps(y, y));
   }
-  static V Select(V m, V a, V b) { return _mm_or_ps(_mm_and_ps(m, a), _mm_andnot_ps(m, b)); }
+  static V Diff(V m, V a, V b) { return _mm_and_ps(m, _mm_xor_ps(a, b)); }
+  static V Xor(V a, V b) { return _mm_xor_ps(a, b); }
   static V Or(V a, V b) { return _mm_or_ps(a, b); }
   static bool Any(V m) { return _mm_movemask_ps(m) != 0; }
   static V Zero() { return _mm_setzero_ps(); }
@@ -66,9 +69,8 @@ struct LanesInt {
   static V SwapMask(V x, V y) {
     return Asc ? _mm_cmpgt_epi32(x, y) : _mm_cmpgt_epi32(y, x);
   }
-  static V Select(V m, V a, V b) {
-    return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b));
-  }
+  static V Diff(V m, V a, V b) { return _mm_and_si128(m, _mm_xor_si128(a, b)); }
+  static V Xor(V a, V b) { return _mm_xor_si128(a, b); }
   static V Or(V a, V b) { return _mm_or_si128(a, b); }
   static bool Any(V m) { return _mm_movemask_epi8(m) != 0; }
   static V Zero() { return _mm_setzero_si128(); }
@@ -99,10 +101,11 @@ bool CombPass(T* a, std::size_t n, std::size_t gap) {
       const V y0 = L::Load(a + i + gap), y1 = L::Load(a + i + gap + W);
       const V m0 = L::template SwapMask<Asc>(x0, y0);
       const V m1 = L::template SwapMask<Asc>(x1, y1);
-      L::Store(a + i, L::Select(m0, y0, x0));
-      L::Store(a + i + W, L::Select(m1, y1, x1));
-      L::Store(a + i + gap, L::Select(m0, x0, y0));
-      L::Store(a + i + gap + W, L::Select(m1, x1, y1));
+      const V d0 = L::Diff(m0, x0, y0), d1 = L::Diff(m1, x1, y1);
+      L::Store(a + i, L::Xor(x0, d0));
+      L::Store(a + i + W, L::Xor(x1, d1));
+      L::Store(a + i + gap, L::Xor(y0, d0));
+      L::Store(a + i + gap + W, L::Xor(y1, d1));
       any = L::Or(any, L::Or(m0, m1));
     }
   }
@@ -111,8 +114,9 @@ bool CombPass(T* a, std::size_t n, std::size_t gap) {
       const V x = L::Load(a + i);
       const V y = L::Load(a + i + gap);
       const V m = L::template SwapMask<Asc>(x, y);
-      L::Store(a + i, L::Select(m, y, x));
-      L::Store(a + i + gap, L::Select(m, x, y));
+      const V d = L::Diff(m, x, y);
+      L::Store(a + i, L::Xor(x, d));
+      L::Store(a + i + gap, L::Xor(y, d));
       any = L::Or(any, m);
     }
   }

@@ -47,19 +47,11 @@ TEST(BRandom, CertainAndImpossibleAndFrequency) {
   EXPECT_NEAR(hits, 0.3 * n, 5 * 145.0);
 }
 
-TEST(CRandom, FormulaAndQuartiles) {
+TEST(CRandom, Formula) {
   const auto u = Draws(21, 3);
   RandSeed(21);
   for (int i = 0; i < 3; ++i)
     EXPECT_DOUBLE_EQ(CRandom(2.0, 0.5), 2.0 + 0.5 * std::tan((u[i] - 0.5) * std::numbers::pi));
-  // Cauchy quartiles lie at center -+ width
-  RandSeed(22);
-  std::vector<double> v(40001);
-  for (auto& x : v) x = CRandom(-1.0, 3.0);
-  std::sort(v.begin(), v.end());
-  EXPECT_NEAR(v[10000], -4.0, 0.15);
-  EXPECT_NEAR(v[20000], -1.0, 0.1);
-  EXPECT_NEAR(v[30000], 2.0, 0.15);
 }
 
 TEST(GRandom, PolarPairAndCache) {
@@ -79,22 +71,6 @@ TEST(GRandom, PolarPairAndCache) {
   EXPECT_DOUBLE_EQ(GRandom(), v2 * f);
   EXPECT_DOUBLE_EQ(GRandom(), v1 * f);  // the cached partner, no draw
   EXPECT_EQ(RandomUniform(), u[k]);     // exactly the accepted pairs were consumed
-}
-
-TEST(GRandom, MomentsOfStandardNormal) {
-  RandSeed(44);
-  const int n = 200000;
-  double s = 0, q = 0;
-  int within1 = 0;
-  for (int i = 0; i < n; ++i) {
-    const double g = GRandom();
-    s += g;
-    q += g * g;
-    within1 += std::fabs(g) < 1 ? 1 : 0;
-  }
-  EXPECT_NEAR(s / n, 0.0, 0.01);
-  EXPECT_NEAR(q / n, 1.0, 0.015);
-  EXPECT_NEAR(static_cast<double>(within1) / n, 0.682689, 0.005);
 }
 
 TEST(GRandom, PolarMethodRejectsCornersAndCentre) {
@@ -130,22 +106,6 @@ TEST(LongRand, MultipleOfModulusIsNotAStuckSequence) {
   EXPECT_NE(v[0], v[1]);
   // and it is a sequence of its own, not that of seed 1
   EXPECT_NE(LongRand(990923), LongRand(1));
-}
-
-TEST(LongRand, UniformInUnitInterval) {
-  LongRand(12345);
-  const int n = 100000;
-  double s = 0;
-  int bins[10] = {};
-  for (int i = 0; i < n; ++i) {
-    const double r = LongRand(0);
-    ASSERT_GE(r, 0.0);
-    ASSERT_LT(r, 1.0);
-    s += r;
-    ++bins[static_cast<int>(r * 10)];
-  }
-  EXPECT_NEAR(s / n, 0.5, 0.005);
-  for (int b : bins) EXPECT_NEAR(b, n / 10, 500);
 }
 
 TEST(LongRand, StartUpSeedsComeFromTheFirstUniformDraws) {
