@@ -3,21 +3,12 @@
 #include <cmath>
 #include <vector>
 
-#include "qmx/vector.h"
+#include "vector/vector_test_util.h"
 
 using namespace qmx;
+using namespace vectest;
 
 namespace {
-
-void Set(TIntVector& v, std::initializer_list<int32_t> xs) {
-  v.Resize(static_cast<int32_t>(xs.size()));
-  int32_t i = 1;
-  for (int32_t x : xs) v.SetVal(i++, x);
-}
-
-std::vector<int32_t> Values(const TIntVector& v) {
-  return std::vector<int32_t>(v.Data().begin(), v.Data().end());
-}
 
 constexpr int32_t kMin = -2147483647 - 1;
 constexpr int32_t kMax = 2147483647;
@@ -36,7 +27,7 @@ TEST(IntVector, BasicsAndChecksum) {
   v.OnChange = [&](TObject*) { ++changes; };
   v.OnSortExchange = [&](TObject*, uint8_t, int32_t, int32_t, int32_t, int32_t) { ++swaps; };
   v.SortElems(true, 0, 0);
-  EXPECT_EQ(Values(v), (std::vector<int32_t>{1, 2, 3}));
+  EXPECT_EQ(Values(v), (I{1, 2, 3}));
   EXPECT_EQ(changes, 1);
   EXPECT_GT(swaps, 0);
   EXPECT_EQ(v.FindInSortedVector(true, 2), 2);
@@ -45,7 +36,7 @@ TEST(IntVector, BasicsAndChecksum) {
   w.Clone(&v);
   EXPECT_EQ(Values(w), Values(v));
   w.CopyFrom(&w, 1, 2, 2);
-  EXPECT_EQ(Values(w), (std::vector<int32_t>{1, 1, 2}));
+  EXPECT_EQ(Values(w), (I{1, 1, 2}));
 }
 
 TEST(IntVector, WrappingArithmetic) {
@@ -54,7 +45,7 @@ TEST(IntVector, WrappingArithmetic) {
   EXPECT_EQ(v.Sum(0, 0), kMin);
   Set(v, {1 << 30, 3});
   v.SMult(4);
-  EXPECT_EQ(Values(v), (std::vector<int32_t>{0, 12}));
+  EXPECT_EQ(Values(v), (I{0, 12}));
   Set(v, {65536, 2});
   Set(w, {65536, 5});
   EXPECT_EQ(v.DotProduct(&w), 10);  // 2^32 wraps to 0
@@ -67,7 +58,7 @@ TEST(IntVector, WrappingArithmetic) {
   EXPECT_EQ(v.Elem(1), kMax);
   Set(v, {kMin, -5, 7});
   v.AbsVal();
-  EXPECT_EQ(Values(v), (std::vector<int32_t>{kMin, 5, 7}));
+  EXPECT_EQ(Values(v), (I{kMin, 5, 7}));
   v.SetName("iv");
   Set(w, {1, 2});
   try {
@@ -95,21 +86,14 @@ TEST(IntVector, MinMaxReportsEveryValue) {
   int32_t mn, mx, mi, ma;
   Set(v, {5});
   v.MinMax(0, 0, mn, mx, mi, ma);
-  EXPECT_EQ(mn, 5);
-  EXPECT_EQ(mx, 5);
-  EXPECT_EQ(mi, 1);
-  EXPECT_EQ(ma, 1);
+  EXPECT_EQ((I{mn, mx, mi, ma}), (I{5, 5, 1, 1}));
   // The smallest integer is the maximum of this one-element vector, not the start value.
   Set(v, {kMin});
   v.MinMax(0, 0, mn, mx, mi, ma);
-  EXPECT_EQ(mn, kMin);
-  EXPECT_EQ(mi, 1);
-  EXPECT_EQ(mx, kMin);
-  EXPECT_EQ(ma, 1);
+  EXPECT_EQ((I{mn, mx, mi, ma}), (I{kMin, kMin, 1, 1}));
   Set(v, {2, kMax, -1, kMax});
   v.MinMax(0, 0, mn, mx, mi, ma);
-  EXPECT_EQ(mi, 3);
-  EXPECT_EQ(ma, 2);
+  EXPECT_EQ((I{mi, ma}), (I{3, 2}));
 }
 
 TEST(IntVector, MomentsAndOrderStatistics) {
@@ -117,12 +101,10 @@ TEST(IntVector, MomentsAndOrderStatistics) {
   double m, var;
   Set(v, {1, 3});
   v.MeanVar(0, 0, m, var);
-  EXPECT_EQ(m, 2);
-  EXPECT_EQ(var, 1.0);
+  EXPECT_EQ((D{m, var}), (D{2, 1}));
   Set(v, {1, 2, 3, 4, 10});
   v.MeanVar(0, 0, m, var);
-  EXPECT_EQ(m, 4);
-  EXPECT_EQ(var, 12.5);
+  EXPECT_EQ((D{m, var}), (D{4, 12.5}));
   // Extreme values: exact sums give (Q - S^2/n) / (n - 1) with Q = 2^63 - 2^32 + 1, S = -1.
   Set(v, {kMax, kMin, 0});
   v.MeanVar(0, 0, m, var);
@@ -137,9 +119,8 @@ TEST(IntVector, MomentsAndOrderStatistics) {
   EXPECT_EQ(v.Percentile(50, 0, 0), 2.5);
   double q1, q2, q3;
   v.Quartiles(0, 0, q1, q2, q3);
-  EXPECT_EQ(q1, 1.25);
-  EXPECT_EQ(q3, 3.75);
-  EXPECT_EQ(Values(v), (std::vector<int32_t>{4, 1, 3, 2}));
+  EXPECT_EQ((D{q1, q2, q3}), (D{1.25, 2.5, 3.75}));
+  EXPECT_EQ(Values(v), (I{4, 1, 3, 2}));
   Set(v, {3, 3, 1});
   EXPECT_EQ(v.Mode(0, 0), 3);
   Set(v, {kMin, kMax});
@@ -158,10 +139,8 @@ TEST(IntVector, HistogramIntegerBins) {
   Set(v, {1, 6, 7, 0});
   int32_t under, over, maxCnt;
   ASSERT_TRUE(v.Histogram(1, 4, 1, 6, 1, &h, under, over, maxCnt));
-  EXPECT_EQ(Values(h), (std::vector<int32_t>{1, 0, 0, 0, 0, 1}));
-  EXPECT_EQ(under, 1);
-  EXPECT_EQ(over, 1);
-  EXPECT_EQ(maxCnt, 1);
+  EXPECT_EQ(Values(h), (I{1, 0, 0, 0, 0, 1}));
+  EXPECT_EQ((I{under, over, maxCnt}), (I{1, 1, 1}));
   try {
     v.Histogram(1, 4, 5, 4, 1, &h, under, over, maxCnt);
     FAIL() << "no error";
@@ -173,16 +152,15 @@ TEST(IntVector, HistogramIntegerBins) {
   // does not exist and counts as overflow. A width of 0 becomes 1.
   Set(v, {1, 3, 4, 9, 10, 12, 13});
   ASSERT_TRUE(v.Histogram(1, 7, 1, 10, 3, &h, under, over, maxCnt));
-  EXPECT_EQ(Values(h), (std::vector<int32_t>{2, 1, 1}));
-  EXPECT_EQ(over, 3);
-  EXPECT_EQ(maxCnt, 2);
+  EXPECT_EQ(Values(h), (I{2, 1, 1}));
+  EXPECT_EQ((I{over, maxCnt}), (I{3, 2}));
   ASSERT_TRUE(v.Histogram(1, 7, 1, 3, 0, &h, under, over, maxCnt));
-  EXPECT_EQ(Values(h), (std::vector<int32_t>{1, 0, 1}));
+  EXPECT_EQ(Values(h), (I{1, 0, 1}));
   // Extreme bounds do not overflow.
   ASSERT_TRUE(v.Histogram(1, 7, kMax - 9, kMax, 5, &h, under, over, maxCnt));
   EXPECT_EQ(under, 7);
   // Counting into itself uses the values as they were.
   Set(v, {1, 2, 2, 3});
   ASSERT_TRUE(v.Histogram(1, 4, 1, 3, 1, &v, under, over, maxCnt));
-  EXPECT_EQ(Values(v), (std::vector<int32_t>{1, 2, 1}));
+  EXPECT_EQ(Values(v), (I{1, 2, 1}));
 }

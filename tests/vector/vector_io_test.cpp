@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "qmx/vector.h"
+#include "vector/vector_test_util.h"
 
 using namespace qmx;
+using namespace vectest;
 
 namespace {
 
@@ -26,16 +27,6 @@ std::string ReadFile(const std::string& path) {
   std::stringstream s;
   s << f.rdbuf();
   return s.str();
-}
-
-void Set(TVector& v, std::initializer_list<double> xs) {
-  v.Resize(static_cast<int32_t>(xs.size()));
-  int32_t i = 1;
-  for (double x : xs) v.SetVal(i++, x);
-}
-
-std::vector<double> Values(const TVector& v) {
-  return std::vector<double>(v.Data().begin(), v.Data().end());
 }
 
 }  // namespace
@@ -76,20 +67,20 @@ TEST(VectorTextFile, LoadIndexLineRules) {
   int changes = 0;
   v.OnChange = [&](TObject*) { ++changes; };
   ASSERT_TRUE(v.LoadFromFile(f, true));
-  EXPECT_EQ(Values(v), (std::vector<double>{7, 20, 30, 40}));  // element 1 keeps its value
+  EXPECT_EQ(Values(v), (D{7, 20, 30, 40}));  // element 1 keeps its value
   EXPECT_GT(changes, 0);
   TVector three;
   Set(three, {1, 2, 3});
   EXPECT_FALSE(three.LoadFromFile(f, false));
-  EXPECT_EQ(Values(three), (std::vector<double>{1, 2, 3}));
+  EXPECT_EQ(Values(three), (D{1, 2, 3}));
   // An unreadable number is skipped but keeps its index.
   WriteFile(f, "1 3\n1.5\nabc\n+2.5e1\n");
   ASSERT_TRUE(three.LoadFromFile(f, false));
-  EXPECT_EQ(Values(three), (std::vector<double>{1.5, 2, 25}));
+  EXPECT_EQ(Values(three), (D{1.5, 2, 25}));
   // Values may share lines; CR LF line ends are blanks.
   WriteFile(f, "1 3\r\n4 5\r\n6\r\n");
   ASSERT_TRUE(three.LoadFromFile(f, false));
-  EXPECT_EQ(Values(three), (std::vector<double>{4, 5, 6}));
+  EXPECT_EQ(Values(three), (D{4, 5, 6}));
 }
 
 TEST(VectorTextFile, AutoDetectCountsValueLines) {
@@ -97,11 +88,11 @@ TEST(VectorTextFile, AutoDetectCountsValueLines) {
   WriteFile(f, "1\n\n2.5\n-3\n\n4e1\n5\n");
   TVector v;
   ASSERT_TRUE(v.LoadFromFile(f, true, true));
-  EXPECT_EQ(Values(v), (std::vector<double>{1, 2.5, -3, 40, 5}));
+  EXPECT_EQ(Values(v), (D{1, 2.5, -3, 40, 5}));
   TVector small;
   small.Resize(2);
   ASSERT_TRUE(small.LoadFromFile(f, false, true));
-  EXPECT_EQ(Values(small), (std::vector<double>{1, 2.5}));
+  EXPECT_EQ(Values(small), (D{1, 2.5}));
   // Without a single value line nothing is loaded, which is reported.
   WriteFile(f, "\n  \nno digits here\n");
   EXPECT_FALSE(v.LoadFromFile(f, true, true));
@@ -169,10 +160,7 @@ TEST(IntVectorTextFile, RoundTripAndHalfToEven) {
   WriteFile(f, "1 4\n2.5\n3.5\n-2.5\n3e9\n");  // 3e9 does not fit: skipped
   w.Fill(9);
   ASSERT_TRUE(w.LoadFromFile(f, true));
-  EXPECT_EQ(w.Elem(1), 2);
-  EXPECT_EQ(w.Elem(2), 4);
-  EXPECT_EQ(w.Elem(3), -2);
-  EXPECT_EQ(w.Elem(4), 0);  // new element, nothing stored
+  EXPECT_EQ(Values(w), (I{2, 4, -2, 0}));  // element 4 is new, nothing stored
   WriteFile(f, "1 3\n1\n");
   EXPECT_FALSE(w.LoadFromFile(f, true));
 }
@@ -190,7 +178,7 @@ TEST(VectorStream, RangeRoundTripRestoresIndices) {
   s->SetPosition(0);
   TVector w;
   ASSERT_TRUE(w.LoadFromStream(s, true));
-  EXPECT_EQ(Values(w), (std::vector<double>{0, -2.5, 3.75}));
+  EXPECT_EQ(Values(w), (D{0, -2.5, 3.75}));
   // Two records one after the other on the same stream.
   v.SaveToStream(s, 0, 0);
   s->SetPosition(0);
@@ -266,7 +254,7 @@ TEST(VectorStream, DamagedStreamsChangeNothing) {
     WriteExtendedToStream(&m, 1e30L);
     EXPECT_FALSE(tryLoad(m.Data()));
   }
-  EXPECT_EQ(Values(w), (std::vector<double>{9, 9}));
+  EXPECT_EQ(Values(w), (D{9, 9}));
 }
 
 TEST(IntVectorStream, RoundTripAndDamage) {

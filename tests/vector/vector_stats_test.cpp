@@ -4,17 +4,12 @@
 #include <limits>
 #include <vector>
 
-#include "qmx/vector.h"
+#include "vector/vector_test_util.h"
 
 using namespace qmx;
+using namespace vectest;
 
 namespace {
-
-void Set(TVector& v, std::initializer_list<double> xs) {
-  v.Resize(static_cast<int32_t>(xs.size()));
-  int32_t i = 1;
-  for (double x : xs) v.SetVal(i++, x);
-}
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
@@ -27,26 +22,16 @@ TEST(VectorStats, MinMaxFirstIndexWinsAndExtremes) {
   double mn, mx;
   int32_t mi, ma;
   v.MinMax(0, 0, mn, mx, mi, ma);
-  EXPECT_EQ(mn, 1);
-  EXPECT_EQ(mi, 2);
-  EXPECT_EQ(mx, 3);
-  EXPECT_EQ(ma, 1);
+  EXPECT_EQ((D{mn, mx, double(mi), double(ma)}), (D{1, 3, 2, 1}));
   v.MinMax(3, 4, mn, mx, mi, ma);
-  EXPECT_EQ(mi, 3);
-  EXPECT_EQ(ma, 4);
+  EXPECT_EQ((D{double(mi), double(ma)}), (D{3, 4}));
   // Values beyond the +-1.7E+308 start values are still found; NaNs are passed over.
   Set(v, {kNaN, kInf, 1.75e308, -kInf});
   v.MinMax(0, 0, mn, mx, mi, ma);
-  EXPECT_EQ(mn, -kInf);
-  EXPECT_EQ(mi, 4);
-  EXPECT_EQ(mx, kInf);
-  EXPECT_EQ(ma, 2);
+  EXPECT_EQ((D{mn, mx, double(mi), double(ma)}), (D{-kInf, kInf, 4, 2}));
   Set(v, {kNaN});
   v.MinMax(0, 0, mn, mx, mi, ma);
-  EXPECT_EQ(mi, 0);
-  EXPECT_EQ(ma, 0);
-  EXPECT_EQ(mn, 1.7e308);
-  EXPECT_EQ(mx, -1.7e308);
+  EXPECT_EQ((D{mn, mx, double(mi), double(ma)}), (D{1.7e308, -1.7e308, 0, 0}));
 }
 
 TEST(VectorStats, MeanVarConventionAndLargeOffset) {
@@ -54,12 +39,10 @@ TEST(VectorStats, MeanVarConventionAndLargeOffset) {
   double m, var;
   Set(v, {5});
   v.MeanVar(0, 0, m, var);
-  EXPECT_EQ(m, 5);
-  EXPECT_EQ(var, 1.0);
+  EXPECT_EQ((D{m, var}), (D{5, 1}));
   Set(v, {1, 3});
   v.MeanVar(0, 0, m, var);
-  EXPECT_EQ(m, 2);
-  EXPECT_EQ(var, 1.0);
+  EXPECT_EQ((D{m, var}), (D{2, 1}));
   Set(v, {2, 2, 2});
   v.MeanVar(0, 0, m, var);
   EXPECT_EQ(var, 0.0);
@@ -84,8 +67,7 @@ TEST(VectorStats, SkewKurtHandComputed) {
   double s, k;
   Set(v, {0, 0, 4});
   v.SkewKurt(0, 0, s, k);
-  EXPECT_EQ(s, 0);
-  EXPECT_EQ(k, 0);
+  EXPECT_EQ((D{s, k}), (D{0, 0}));
   // (0, 0, 0, 4): m = 1, d = (-1, -1, -1, 3), sd = 2, sum d^3 = 24, sum d^4 = 84.
   Set(v, {0, 0, 0, 4});
   v.SkewKurt(0, 0, s, k);
@@ -94,10 +76,9 @@ TEST(VectorStats, SkewKurtHandComputed) {
   v.SkewKurtSample(0, 0, s, k);
   EXPECT_DOUBLE_EQ(s, 2.0);
   EXPECT_DOUBLE_EQ(k, 4.0);
-  Set(v, {7, 7, 7, 7, 7});
+  Set(v, {7, 7, 7, 7, 7});  // no spread: no moments, and no correction of the zeros
   v.SkewKurtSample(0, 0, s, k);
-  EXPECT_EQ(s, 0);
-  EXPECT_EQ(k, 0);
+  EXPECT_EQ((D{s, k}), (D{0, 0}));
 }
 
 TEST(VectorStats, GeometricAndHarmonicMeans) {
@@ -137,20 +118,14 @@ TEST(VectorStats, ModePercentileQuartiles) {
   EXPECT_DOUBLE_EQ(v.Percentile(25, 0, 0), 1.75);  // rank 0.75 from 0
   double q1, q2, q3;
   EXPECT_TRUE(v.Quartiles(0, 0, q1, q2, q3));
-  EXPECT_DOUBLE_EQ(q1, 1.25);
-  EXPECT_DOUBLE_EQ(q2, 2.5);
-  EXPECT_DOUBLE_EQ(q3, 3.75);
-  EXPECT_EQ(v.Elem(1), 4);
-  EXPECT_EQ(v.Elem(4), 2);
+  EXPECT_EQ((D{q1, q2, q3}), (D{1.25, 2.5, 3.75}));
+  EXPECT_EQ(Values(v), (D{4, 1, 3, 2}));
   Set(v, {2, 1});
   v.Quartiles(0, 0, q1, q2, q3);
-  EXPECT_EQ(q1, 1);
-  EXPECT_EQ(q2, 1.5);
-  EXPECT_EQ(q3, 2);
+  EXPECT_EQ((D{q1, q2, q3}), (D{1, 1.5, 2}));
   Set(v, {7});
   v.Quartiles(0, 0, q1, q2, q3);
-  EXPECT_EQ(q1, 7);
-  EXPECT_EQ(q3, 7);
+  EXPECT_EQ((D{q1, q2, q3}), (D{7, 7, 7}));
   EXPECT_EQ(v.Percentile(30, 0, 0), 7);
   // An infinite neighbour with zero weight does not poison the result.
   Set(v, {1, 2, kInf});
@@ -172,9 +147,7 @@ TEST(VectorStats, OrderStatisticsOnLongRuns) {
   EXPECT_EQ(v.Percentile(0, 0, 0), 0);
   double q1, q2, q3;
   v.Quartiles(0, 0, q1, q2, q3);
-  EXPECT_EQ(q1, 5);
-  EXPECT_EQ(q3, 5);
-  EXPECT_EQ(v.Mode(0, 0), 5);
+  EXPECT_EQ((D{q1, q2, q3, v.Mode(0, 0)}), (D{5, 5, 5, 5}));
 }
 
 TEST(VectorStats, HistogramBinsTailsAndRemainder) {
@@ -270,20 +243,16 @@ TEST(VectorStats, TransformsRewriteWithoutEvents) {
   changes = 0;
   double mean, sd;
   v.Standardize(mean, sd);
-  EXPECT_EQ(mean, 4);
-  EXPECT_EQ(sd, 2);
-  EXPECT_EQ(v.Elem(1), -1);
-  EXPECT_EQ(v.Elem(2), 0);
-  EXPECT_EQ(v.Elem(3), 1);
+  EXPECT_EQ((D{mean, sd}), (D{4, 2}));
+  EXPECT_EQ(Values(v), (D{-1, 0, 1}));
   Set(v, {5, 5, 5});
   changes = 0;
   v.Standardize(mean, sd);
   EXPECT_EQ(sd, 0);
-  EXPECT_EQ(v.Elem(1), 5);
+  EXPECT_EQ(Values(v), (D{5, 5, 5}));
   Set(v, {1, 3});  // variance 1 by convention: only the mean goes
   v.Standardize(mean, sd);
-  EXPECT_EQ(v.Elem(1), -1);
-  EXPECT_EQ(v.Elem(2), 1);
+  EXPECT_EQ(Values(v), (D{-1, 1}));
   Set(v, {1, 2, 6});
   changes = 0;
   EXPECT_EQ(v.MeanCenter(), 3);
@@ -292,9 +261,7 @@ TEST(VectorStats, TransformsRewriteWithoutEvents) {
   changes = 0;
   double med, qd;
   v.QNormalize(75, med, qd);
-  EXPECT_EQ(med, 3);
-  EXPECT_EQ(qd, 1);
-  EXPECT_EQ(v.Elem(1), 2);
-  EXPECT_EQ(v.Elem(2), -2);
+  EXPECT_EQ((D{med, qd}), (D{3, 1}));
+  EXPECT_EQ(Values(v), (D{2, -2, 1, -1, 0}));
   EXPECT_EQ(changes, 0);
 }
