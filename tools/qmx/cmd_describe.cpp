@@ -3,7 +3,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
+#include <memory>
 #include <iostream>
 #include <string>
 #include <system_error>
@@ -83,59 +84,77 @@ double NiceWidth(double range, int bins) {
   return 10 * p;
 }
 
-int Describe(const std::string& file, const std::string& columnOpt) {
-  std::ifstream in(file);
-  if (!in) return Fail("cannot open \"" + file + "\"");
-  std::vector<std::vector<std::string>> rows;
-  std::vector<long> lineNo;
-  std::string line;
-  long ln = 0;
-  while (std::getline(in, line)) {
-    ++ln;
-    if (Trim(line).empty()) continue;
-    rows.push_back(Split(line));
-    lineNo.push_back(ln);
+// Reads one line into `line` (without its end). 0 at the end of the file, 2 when the line is
+// longer than `cap` (binary data or a device without line ends), else 1.
+int ReadLine(std::FILE* f, std::string& line, std::size_t cap) {
+  line.clear();
+  int c = std::getc(f);
+  if (c == EOF) return 0;
+  for (; c != EOF && c != '\n'; c = std::getc(f)) {
+    if (line.size() >= cap) return 2;
+    line.push_back(static_cast<char>(c));
   }
-  if (rows.empty()) return Fail("no numeric data in \"" + file + "\"");
+  return 1;
+}
 
-  int column = 0;  // 1-based
+int Describe(const std::string& file, const std::string& columnOpt) {
+  int column = 0;  // 1-based; 0: the first column holding a number
   if (!columnOpt.empty()) {
     auto r = std::from_chars(columnOpt.data(), columnOpt.data() + columnOpt.size(), column);
-    std::size_t maxCols = 0;
-    for (const auto& r2 : rows) maxCols = std::max(maxCols, r2.size());
-    if (r.ec != std::errc() || r.ptr != columnOpt.data() + columnOpt.size() || column < 1 ||
-        static_cast<std::size_t>(column) > maxCols)
-      return Fail("bad column \"" + columnOpt + "\" (the file has " + std::to_string(maxCols) +
-                  " column" + (maxCols == 1 ? "" : "s") + ")");
-  } else {
-    // The first column that holds a number in the first row that has one.
-    double v;
-    for (const auto& r : rows) {
-      for (std::size_t c = 0; c < r.size() && !column; ++c)
-        if (ParseNumber(r[c], v)) column = static_cast<int>(c) + 1;
-      if (column) break;
-    }
-    if (!column) return Fail("no numeric data in \"" + file + "\"");
+    if (r.ec != std::errc() || r.ptr != columnOpt.data() + columnOpt.size() || column < 1)
+      return Fail("bad column \"" + columnOpt + "\": columns are numbered from 1");
   }
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec)) return Fail("\"" + file + "\" is a directory");
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(file.c_str(), "rb"), &std::fclose);
+  if (!f) return Fail("cannot open \"" + file + "\"");
 
-  const std::size_t ci = static_cast<std::size_t>(column - 1);
-  std::string name = "column " + std::to_string(column);
+  // One pass; only the chosen column's values are kept.
+  std::vector<std::string> firstFields;
+  bool haveFirst = false;
+  std::size_t maxCols = 0, missing = 0;
   std::vector<double> values;
   std::vector<long> where;
-  std::size_t missing = 0;
-  for (std::size_t i = 0; i < rows.size(); ++i) {
+  std::string line;
+  long ln = 0;
+  for (int rc; (rc = ReadLine(f.get(), line, 1 << 20)) != 0;) {
+    ++ln;
+    if (rc == 2) return Fail("line " + std::to_string(ln) + " of \"" + file + "\" is too long");
+    if (Trim(line).empty()) continue;
+    std::vector<std::string> fields = Split(line);
+    maxCols = std::max(maxCols, fields.size());
+    const bool first = !haveFirst;
+    if (first) {
+      haveFirst = true;
+      firstFields = fields;
+    }
     double v;
-    const bool has = ci < rows[i].size();
-    if (has && ParseNumber(rows[i][ci], v)) {
+    if (column == 0) {
+      for (std::size_t c = 0; c < fields.size() && !column; ++c)
+        if (ParseNumber(fields[c], v)) column = static_cast<int>(c) + 1;
+      if (column == 0) {
+        if (!first) ++missing;
+        continue;
+      }
+    }
+    const auto ci = static_cast<std::size_t>(column - 1);
+    if (ci < fields.size() && ParseNumber(fields[ci], v)) {
       values.push_back(v);
-      where.push_back(lineNo[i]);
-    } else if (i == 0 && has) {
-      name += " (" + rows[i][ci] + ")";  // header line
-    } else {
-      ++missing;
+      where.push_back(ln);
+    } else if (!first) {
+      ++missing;  // the first line may be a header
     }
   }
-  if (values.empty()) return Fail("no numeric data in " + name + " of \"" + file + "\"");
+  if (column > 0 && static_cast<std::size_t>(column) > maxCols)
+    return Fail("bad column \"" + columnOpt + "\" (the file has " + std::to_string(maxCols) +
+                " column" + (maxCols == 1 ? "" : "s") + ")");
+  std::string name = column > 0 ? "column " + std::to_string(column) : "";
+  double dummy;
+  if (column > 0 && static_cast<std::size_t>(column) <= firstFields.size() &&
+      !ParseNumber(firstFields[static_cast<std::size_t>(column - 1)], dummy))
+    name += " (" + firstFields[static_cast<std::size_t>(column - 1)] + ")";
+  if (values.empty())
+    return Fail("no numeric data in " + (name.empty() ? "" : name + " of ") + "\"" + file + "\"");
   if (values.size() > static_cast<std::size_t>(INT32_MAX)) return Fail("too many values");
 
   qmx::TVector vec;
