@@ -295,6 +295,20 @@ TEST(TIntMatrixDense, CreateResizeAndElementAccess) {
   EXPECT_EQ(q2, 0.0);
 }
 
+TEST(TIntMatrixDense, HugeResizeRaisesAndKeepsMatrix) {
+  TIntMatrix m;
+  m.SetName("IM");
+  m.SetVal(1, 1, 7);
+  try {
+    m.Resize(2147483647, 2147483647);
+    FAIL() << "no error";
+  } catch (const EQMXMatrixError& e) {
+    EXPECT_STREQ(e.what(), "Component \"IM\": not enough memory on heap");
+  }
+  EXPECT_EQ(m.NrOfColumns(), 1);
+  EXPECT_EQ(m.GetVal(1, 1), 7);
+}
+
 TEST(TIntMatrixDense, IntegerArithmeticWraps) {
   TIntMatrix m;
   SetRows(m, {{2147483647, 1}});
