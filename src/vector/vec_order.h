@@ -41,19 +41,28 @@ class TOrderStats {
   // Order statistics are unique, so any exact selection gives the values a full sort would.
   // Introselect is used: linear on average and, unlike a plain quickselect, not quadratic when
   // the data hold long runs of one value (zero-inflated or small-integer data).
+  // Successive selections of rising ranks (the quartiles) only search the part above the last
+  // selected rank, which already holds exactly the larger ranks.
+  typename std::vector<T>::iterator Select(int32_t k) {
+    const auto pos = static_cast<std::size_t>(k - 1);
+    auto it = FW.begin() + static_cast<std::ptrdiff_t>(pos);
+    if (pos >= FLo) {
+      std::nth_element(FW.begin() + static_cast<std::ptrdiff_t>(FLo), it, FW.end());
+      FLo = pos;
+    } else {
+      std::nth_element(FW.begin(), it, FW.begin() + static_cast<std::ptrdiff_t>(FLo));
+    }
+    return it;
+  }
   double At(int32_t k) {
     if (k == Count()) return static_cast<double>(*std::max_element(FW.begin(), FW.end()));
     if (k == 1) return static_cast<double>(*std::min_element(FW.begin(), FW.end()));
-    auto it = FW.begin() + (k - 1);
-    std::nth_element(FW.begin(), it, FW.end());
-    return static_cast<double>(*it);
+    return static_cast<double>(*Select(k));
   }
   // x(k) and x(k+1) (1-based, k < n): after the selection every later element is >= x(k) and
   // the least of them is x(k+1).
   void Pair(int32_t k, double& a, double& b) {
-    auto it = FW.begin() + (k - 1);
-    std::nth_element(FW.begin(), it, FW.end());
-    a = static_cast<double>(*it);
+    a = static_cast<double>(*Select(k));
     b = static_cast<double>(*std::min_element(FW.begin() + k, FW.end()));
   }
 
@@ -117,6 +126,7 @@ class TOrderStats {
 
  private:
   std::vector<T> FW;
+  std::size_t FLo = 0;  // FW[FLo..] holds exactly the ranks FLo+1..n
   bool FHasNaN = false;
 };
 

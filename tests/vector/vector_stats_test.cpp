@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -264,4 +265,29 @@ TEST(VectorStats, TransformsRewriteWithoutEvents) {
   EXPECT_EQ((D{med, qd}), (D{3, 1}));
   EXPECT_EQ(Values(v), (D{2, -2, 1, -1, 0}));
   EXPECT_EQ(changes, 0);
+}
+
+TEST(VectorStats, OrderStatisticsMatchSortedReference) {
+  // Ranks straight from a fully sorted copy: Q at (n + 1) q from 1, percentile at (n - 1) p
+  // from 0, both interpolated linearly.
+  RandSeed(3);
+  for (int32_t n : {2, 5, 10, 101, 1000}) {
+    TVector v;
+    v.Resize(n);
+    v.FillRandomUniform(-50, 50);
+    D s = Values(v);
+    std::sort(s.begin(), s.end());
+    auto x = [&](double p1) {  // 1-based fractional position inside 1..n
+      const auto k = static_cast<std::size_t>(p1);
+      return k >= static_cast<std::size_t>(n) ? s.back() : s[k - 1] + (p1 - k) * (s[k] - s[k - 1]);
+    };
+    double q[3];
+    v.Quartiles(0, 0, q[0], q[1], q[2]);
+    for (int j = 0; j < 3; ++j) {
+      const double p = (n + 1) * 0.25 * (j + 1);
+      EXPECT_DOUBLE_EQ(q[j], p < 1 ? s.front() : x(p)) << n << " Q" << j + 1;
+    }
+    for (double prob : {1.0, 33.3, 50.0, 90.0, 99.9})
+      EXPECT_DOUBLE_EQ(v.Percentile(prob, 0, 0), x(1 + prob * (n - 1) / 100)) << n << " P" << prob;
+  }
 }
