@@ -642,7 +642,10 @@ bool ReadXmlMatrix(CharSource& In, const std::string& DataID, XmlMatrix& Out, st
     }
     // Cheap id test on the start tag first: only the element asked for must be well-formed.
     if (!DataID.empty()) {
-      if (!head.ends_with("/>")) head.insert(head.size() - 1, "/");
+      if (!head.ends_with("/>")) {
+        head.pop_back();
+        head += "/>";
+      }
       pugi::xml_document d;
       if (d.load_string(head.c_str()) && DataID != d.first_child().attribute(kXmlAttrDataID).value())
         continue;
@@ -656,28 +659,31 @@ bool ReadXmlMatrix(CharSource& In, const std::string& DataID, XmlMatrix& Out, st
   return false;
 }
 
-bool XmlDenseLayout(const XmlMatrix& M, std::vector<std::size_t>& Order, std::string& Error) {
-  if ((M.HasLayers && M.NLayers > 1) || (M.HasTimeSlots && M.NTimeSlots > 1)) {
-    Error = "element has more than two dimensions";
-    return false;
-  }
+bool XmlDenseLayoutND(const XmlMatrix& M, std::vector<std::size_t>& Order, std::string& Error) {
+  const int64_t nl = M.HasLayers ? M.NLayers : 1, nt = M.HasTimeSlots ? M.NTimeSlots : 1;
+  const int64_t listed = static_cast<int64_t>(M.Cells.size());
+  // Every cell is listed, so a size that the document does not back is refused here. The product
+  // stops growing once it passes the listed count, so it cannot overflow.
   int64_t cells = int64_t(M.NCols) * M.NRows;
-  // Every cell is listed, so the size is backed by the document itself.
-  if (cells != static_cast<int64_t>(M.Cells.size())) {
-    Error = "number of cells does not match the size (" + std::to_string(M.Cells.size()) + " of " +
-            std::to_string(cells) + ")";
+  for (int64_t f : {nl, nt})
+    if (cells <= listed) cells *= f;
+  if (cells != listed) {
+    Error = "number of cells does not match the size";
     return false;
   }
   Order.assign(M.Cells.size(), 0);
   std::vector<bool> seen(M.Cells.size(), false);
+  const auto C = static_cast<std::size_t>(M.NCols), R = static_cast<std::size_t>(M.NRows),
+             L = static_cast<std::size_t>(nl);
   for (std::size_t k = 0; k < M.Cells.size(); ++k) {
     const auto& c = M.Cells[k];
-    if (c.Col > M.NCols || c.Row > M.NRows || c.Layer > 1 || c.Slot > 1) {
+    const int32_t l = c.Layer ? c.Layer : 1, t = c.Slot ? c.Slot : 1;
+    if (c.Col > M.NCols || c.Row > M.NRows || l > nl || t > nt) {
       Error = "cell index outside the size";
       return false;
     }
-    std::size_t pos = static_cast<std::size_t>(c.Col - 1) * static_cast<std::size_t>(M.NRows) +
-                      static_cast<std::size_t>(c.Row - 1);
+    const std::size_t pos = ((static_cast<std::size_t>(t - 1) * L + static_cast<std::size_t>(l - 1)) * C +
+                             static_cast<std::size_t>(c.Col - 1)) * R + static_cast<std::size_t>(c.Row - 1);
     if (seen[pos]) {
       Error = "cell listed twice";
       return false;
@@ -686,6 +692,14 @@ bool XmlDenseLayout(const XmlMatrix& M, std::vector<std::size_t>& Order, std::st
     Order[k] = pos;
   }
   return true;
+}
+
+bool XmlDenseLayout(const XmlMatrix& M, std::vector<std::size_t>& Order, std::string& Error) {
+  if ((M.HasLayers && M.NLayers > 1) || (M.HasTimeSlots && M.NTimeSlots > 1)) {
+    Error = "element has more than two dimensions";
+    return false;
+  }
+  return XmlDenseLayoutND(M, Order, Error);
 }
 
 }  // namespace qmx::matio

@@ -268,5 +268,8 @@ bool ReadXmlMatrix(CharSource& In, const std::string& DataID, XmlMatrix& Out, st
 // Dense 2-D check shared by the loaders: every cell 1..NCols x 1..NRows exactly once, no layer
 // or slot index. On success Order[k] is the column-major position of cell k of Cells.
 bool XmlDenseLayout(const XmlMatrix& M, std::vector<std::size_t>& Order, std::string& Error);
+// The same for up to four dimensions (absent layer or slot sizes and indices count as 1):
+// Order[k] = (((slot-1) * NLayers + (layer-1)) * NCols + (col-1)) * NRows + (row-1).
+bool XmlDenseLayoutND(const XmlMatrix& M, std::vector<std::size_t>& Order, std::string& Error);
 
 }  // namespace qmx::matio

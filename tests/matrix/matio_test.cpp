@@ -463,3 +463,35 @@ TEST(TMatrixStream, DamagedStreamsAreRefusedPositionAndMatrixKept) {
   delete good;
   EXPECT_FALSE(r.LoadFromStream(static_cast<TMemoryStream*>(nullptr), true));
 }
+
+// The shared reader serves the higher-dimensional containers too.
+TEST(MatIoXmlLayer, ThreeDimensionalElementAndItsLayout) {
+  std::string doc;
+  matio::XmlDeclaration(doc);
+  matio::XmlBegin(doc, "TMat3D", "cube", false, 2, 1, 2);
+  // Cells in an arbitrary order; value = position in (layer, column, row) order.
+  for (auto [c, l] : {std::pair{2, 2}, {1, 1}, {2, 1}, {1, 2}}) {
+    std::string v;
+    matio::AppendInt(v, (l - 1) * 2 + (c - 1));
+    matio::XmlCell(doc, c, 1, v, l);
+  }
+  matio::XmlEnd(doc);
+  std::istringstream in(doc);
+  matio::IStreamSource src(in);
+  matio::XmlMatrix x;
+  std::string err;
+  ASSERT_TRUE(matio::ReadXmlMatrix(src, "cube", x, err)) << err;
+  EXPECT_EQ(x.ClassName, "TMat3D");
+  EXPECT_TRUE(x.HasLayers);
+  EXPECT_EQ(x.NLayers, 2);
+  std::vector<std::size_t> order;
+  EXPECT_FALSE(matio::XmlDenseLayout(x, order, err));  // not a matrix
+  ASSERT_TRUE(matio::XmlDenseLayoutND(x, order, err)) << err;
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    int32_t v;
+    ASSERT_TRUE(matio::ParseInt32(x.Cells[k].Text, v));
+    EXPECT_EQ(order[k], static_cast<std::size_t>(v));
+  }
+  x.Cells.pop_back();  // one cell short of 2 x 1 x 2
+  EXPECT_FALSE(matio::XmlDenseLayoutND(x, order, err));
+}
