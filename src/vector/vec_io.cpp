@@ -39,6 +39,7 @@ class TTextReader {
   bool Binary() const noexcept { return FBinary; }
   void Rewind() {
     if (FFile) std::rewind(FFile);
+    FPos = FLen = 0;
   }
 
   // Next blank-separated token; false at the end of the file. Over-long tokens are cut (and
@@ -81,12 +82,19 @@ class TTextReader {
  private:
   static bool IsBlank(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
   int Get() {
-    int c = std::getc(FFile);
-    if (c != EOF && ((c < 32 && !IsBlank(c)) || c == 127)) FBinary = true;
+    if (FPos == FLen) {
+      FLen = std::fread(FBuf.data(), 1, FBuf.size(), FFile);
+      FPos = 0;
+      if (FLen == 0) return EOF;
+    }
+    const int c = static_cast<unsigned char>(FBuf[FPos++]);
+    if ((c < 32 && !IsBlank(c)) || c == 127) FBinary = true;
     return c;
   }
   std::FILE* FFile;
   bool FBinary = false;
+  std::vector<char> FBuf = std::vector<char>(std::size_t(1) << 16);  // heap: callers' stacks may be small
+  std::size_t FPos = 0, FLen = 0;
 };
 
 // Whole-token number parsing in the C locale; one leading '+' is allowed.
