@@ -87,6 +87,9 @@ TEST(SortArray, DoubleMatchesStdSortAndElementPasses) {
         std::sort(want.begin(), want.end(), std::greater<double>());
       EXPECT_EQ(got, want) << "n=" << n << " asc=" << asc;
     }
+  }
+  // every short length, so each block pass meets every kind of tail
+  for (std::size_t n = 0; n <= 80; ++n)
     for (bool asc : {true, false}) {
       auto got = ZerosAndValues(n, static_cast<unsigned>(n));
       auto ref = got;
@@ -94,7 +97,10 @@ TEST(SortArray, DoubleMatchesStdSortAndElementPasses) {
       SortArray(got, asc);
       EXPECT_TRUE(SameBits(got, ref)) << "n=" << n << " asc=" << asc;
     }
-  }
+  auto big = ZerosAndValues(5003, 1), ref = big;
+  ReferenceCombSort(ref, true);
+  SortArray(big, true);
+  EXPECT_TRUE(SameBits(big, ref));
 }
 
 TEST(SortArray, FloatAndIntVariants) {
@@ -141,6 +147,22 @@ TEST(SortArray, NaNGoesLastInBothDirections) {
   EXPECT_EQ(d[0], 3.0);
   EXPECT_EQ(d[3], -std::numeric_limits<double>::infinity());
   EXPECT_TRUE(std::isnan(d[4]) && std::isnan(d[5]));
+  // with NaN present the passes take another route: still exactly the element passes
+  for (std::size_t n : {9, 50, 333}) {
+    auto dv = ZerosAndValues(n, 77);
+    for (std::size_t i = 0; i < n; i += 7) dv[i] = kNaN;
+    std::vector<float> fv(dv.begin(), dv.end());
+    for (bool asc : {true, false}) {
+      auto dr = dv, dg = dv;
+      ReferenceCombSort(dr, asc);
+      SortArray(dg, asc);
+      EXPECT_TRUE(SameBits(dg, dr)) << n;
+      auto fr = fv, fg = fv;
+      ReferenceCombSort(fr, asc);
+      SortArray(fg, asc);
+      EXPECT_TRUE(SameBits(fg, fr)) << n;
+    }
+  }
   // many NaNs through the block passes
   std::vector<double> big(1001);
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = i % 3 == 0 ? kNaN : double(1000 - i);
