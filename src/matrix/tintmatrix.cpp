@@ -362,6 +362,26 @@ void ForEachCell(const TIntMatrix& M, int32_t lc, int32_t hc, int32_t lr, int32_
     }
 }
 
+// Visits the values that are stored inside a normalised block (every cell in dense mode, the
+// records in sparse mode) and returns how many cells of the block hold an unstored 0. Results
+// that do not depend on the visiting order use it, so a huge sparse matrix costs its records only.
+template <class F>
+int64_t ForEachStored(const TIntMatrix& M, int32_t lc, int32_t hc, int32_t lr, int32_t hr, F f) {
+  if (!M.IsSparse()) {
+    ForEachCell(M, lc, hc, lr, hr, [&f](int32_t, int32_t, int32_t v) { f(v); });
+    return 0;
+  }
+  int64_t stored = 0;
+  for (int32_t k = 1; k <= M.SparseNumElem(); ++k) {
+    TSpMatElemInt e = M.SparseRecord(k);
+    if (e.colidx >= lc && e.colidx <= hc && e.rowidx >= lr && e.rowidx <= hr) {
+      f(e.value);
+      ++stored;
+    }
+  }
+  return (int64_t(hc) - lc + 1) * (int64_t(hr) - lr + 1) - stored;
+}
+
 }  // namespace
 
 std::vector<int32_t> TIntMatrix::BlockValues(int32_t LowCol, int32_t LowRow, int32_t HighCol,
@@ -494,8 +514,9 @@ void TIntMatrix::MeanVar(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_
   MakeValidColRange(LowCol, HighCol);
   MakeValidRowRange(LowRow, HighRow);
   // Integer sums are exact in extended precision far beyond any realistic block.
+  // Unstored zeros add nothing to either sum, so only the stored values are visited.
   long double s = 0.0L, q = 0.0L;
-  ForEachCell(*this, LowCol, HighCol, LowRow, HighRow, [&](int32_t, int32_t, int32_t v) {
+  ForEachStored(*this, LowCol, HighCol, LowRow, HighRow, [&](int32_t v) {
     long double x = v;
     s += x;
     q += x * x;
@@ -620,10 +641,11 @@ int32_t TIntMatrix::CountValues(int32_t LowCol, int32_t HighCol, int32_t LowRow,
   if (FNCol <= 0 || FNRow <= 0) return 0;
   MakeValidColRange(LowCol, HighCol);
   MakeValidRowRange(LowRow, HighRow);
-  int32_t n = 0;
-  ForEachCell(*this, LowCol, HighCol, LowRow, HighRow,
-              [&](int32_t, int32_t, int32_t v) { n += (v >= RangeLow && v <= RangeHigh); });
-  return n;
+  int64_t n = 0;
+  const int64_t zeros =
+      ForEachStored(*this, LowCol, HighCol, LowRow, HighRow, [&](int32_t v) { n += (v >= RangeLow && v <= RangeHigh); });
+  if (RangeLow <= 0 && 0 <= RangeHigh) n += zeros;
+  return static_cast<int32_t>(n);
 }
 
 int32_t TIntMatrix::CountMaskedZeros(int32_t LowCol, int32_t HighCol, int32_t LowRow, int32_t HighRow,
@@ -631,10 +653,10 @@ int32_t TIntMatrix::CountMaskedZeros(int32_t LowCol, int32_t HighCol, int32_t Lo
   if (FNCol <= 0 || FNRow <= 0) return 0;
   MakeValidColRange(LowCol, HighCol);
   MakeValidRowRange(LowRow, HighRow);
-  int32_t n = 0;
-  ForEachCell(*this, LowCol, HighCol, LowRow, HighRow,
-              [&](int32_t, int32_t, int32_t v) { n += ((static_cast<uint32_t>(v) & Bitmask) == 0); });
-  return n;
+  int64_t n = 0;
+  const int64_t zeros = ForEachStored(*this, LowCol, HighCol, LowRow, HighRow,
+                                      [&](int32_t v) { n += ((static_cast<uint32_t>(v) & Bitmask) == 0); });
+  return static_cast<int32_t>(n + zeros);  // an unstored zero has every masked bit clear
 }
 
 void TIntMatrix::MeanVec(TDims Dim, TVector* Means) const {
@@ -644,10 +666,13 @@ void TIntMatrix::MeanVec(TDims Dim, TVector* Means) const {
   const bool perCol = dim == 0;
   const int32_t n = perCol ? FNCol : FNRow;
   std::vector<double> s(static_cast<std::size_t>(std::max(n, 0)), 0.0);
-  if (FNCol > 0 && FNRow > 0)
+  if (FIsSparse) {
+    for (const auto& e : SpMat) s[static_cast<std::size_t>((perCol ? e.colidx : e.rowidx) - 1)] += e.value;
+  } else if (FNCol > 0 && FNRow > 0) {
     ForEachCell(*this, 1, FNCol, 1, FNRow, [&](int32_t c, int32_t r, int32_t v) {
       s[static_cast<std::size_t>((perCol ? c : r) - 1)] += v;
     });
+  }
   Means->Resize(n);
   const double div = perCol ? FNRow : FNCol;
   for (int32_t i = 1; i <= n; ++i) Means->SetVal(i, s[static_cast<std::size_t>(i - 1)] / div);
@@ -696,12 +721,13 @@ double TIntMatrix::GeometricMean(int32_t LowCol, int32_t LowRow, int32_t HighCol
   MakeValidRowRange(LowRow, HighRow);
   bool zero = false;
   long double s = 0.0L;
-  ForEachCell(*this, LowCol, HighCol, LowRow, HighRow, [&](int32_t, int32_t, int32_t v) {
+  // A zero gives 0, but a negative value anywhere in the block still raises.
+  const int64_t unstored = ForEachStored(*this, LowCol, HighCol, LowRow, HighRow, [&](int32_t v) {
     if (v < 0) RaiseComponentError<EQMXMatrixError>(this, ": negative argument passed to GeometricMean");
     if (v == 0) zero = true;
     else s += std::log((long double)v);
   });
-  if (zero) return 0.0;
+  if (zero || unstored > 0) return 0.0;
   const double n = double(HighCol - LowCol + 1) * double(HighRow - LowRow + 1);
   return static_cast<double>(std::exp(s / n));
 }
@@ -711,10 +737,12 @@ double TIntMatrix::HarmonicMean(int32_t LowCol, int32_t LowRow, int32_t HighCol,
   MakeValidColRange(LowCol, HighCol);
   MakeValidRowRange(LowRow, HighRow);
   long double s = 0.0L;
-  ForEachCell(*this, LowCol, HighCol, LowRow, HighRow, [&](int32_t, int32_t, int32_t v) {
-    if (v <= 0) RaiseComponentError<EQMXMatrixError>(this, ": negative or zero argument passed to HarmonicMean");
+  auto bad = [this] { RaiseComponentError<EQMXMatrixError>(this, ": negative or zero argument passed to HarmonicMean"); };
+  const int64_t unstored = ForEachStored(*this, LowCol, HighCol, LowRow, HighRow, [&](int32_t v) {
+    if (v <= 0) bad();
     s += 1.0L / v;
   });
+  if (unstored > 0) bad();
   const double n = double(HighCol - LowCol + 1) * double(HighRow - LowRow + 1);
   return static_cast<double>(n / s);
 }

@@ -73,10 +73,9 @@ struct TIntMatrixIO {
     if (!Out) return;
     M.MakeValidColRange(LoC, HiC);
     M.MakeValidRowRange(LoR, HiR);
-    if (M.FNCol <= 0 || M.FNRow <= 0) {
-      // No cell to save: an empty block cannot be written in this layout, so nothing is written.
-      return;
-    }
+    // No cell to save: an empty block cannot be written in this layout, so nothing is written;
+    // neither is a block of a sparse matrix too large to be loaded again.
+    if (M.FNCol <= 0 || M.FNRow <= 0 || !CellCountAcceptable(HiC - LoC + 1, HiR - LoR + 1)) return;
     for (int32_t x : {LoC, LoR, HiC, HiR}) WriteLongintToStream(Out, x);
     std::vector<int32_t> v = M.BlockValues(LoC, LoR, HiC, HiR);
     Out->Write(v.data(), v.size() * 4);
@@ -213,7 +212,9 @@ bool TIntMatrix::StoreOnFile(int32_t LoC, int32_t LoR, int32_t HiC, int32_t HiR,
   MakeValidColRange(LoC, HiC);
   MakeValidRowRange(LoR, HiR);
   std::string out;
-  if (FNCol > 0 && FNRow > 0) {
+  // The logical block of a huge sparse matrix would not fit in memory: refused, like an empty one.
+  const bool writable = FNCol > 0 && FNRow > 0 && CellCountAcceptable(HiC - LoC + 1, HiR - LoR + 1);
+  if (writable) {
     for (int32_t x : {LoC, LoR, HiC, HiR}) {
       AppendInt(out, x);
       out += ' ';
@@ -228,7 +229,7 @@ bool TIntMatrix::StoreOnFile(int32_t LoC, int32_t LoR, int32_t HiC, int32_t HiR,
     }
   }
   // A matrix without cells has no block to write; the file is refused rather than left empty.
-  return FNCol > 0 && FNRow > 0 && WriteWholeFile(FileName, out);
+  return writable && WriteWholeFile(FileName, out);
 }
 
 bool TIntMatrix::LoadFromFile(const std::string& FileName, bool AdjustMatrixSize) {

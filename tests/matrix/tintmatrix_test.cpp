@@ -232,6 +232,30 @@ TEST(TIntMatrixSparse, ReadOnlyDenseOperationsSeeTheLogicalMatrix) {
   EXPECT_EQ(p.CRCofData(), q.CRCofData());
 }
 
+TEST(TIntMatrixSparse, HugeSparseMatrixStatisticsCostOnlyTheRecords) {
+  TIntMatrix s(nullptr, 1);
+  s.SetVal(2000000000, 1000000000, 6);
+  s.SetVal(1, 1, -3);
+  double mean, var;
+  s.MeanVar(0, 0, 0, 0, mean, var);
+  const double n = 2e9 * 1e9;
+  EXPECT_DOUBLE_EQ(mean, 3.0 / n);
+  EXPECT_DOUBLE_EQ(var, (45.0 - 9.0 / n) / (n - 1));
+  EXPECT_EQ(s.CountValues(0, 0, 0, 0, 1, 10), 1);
+  EXPECT_EQ(s.CountValues(1, 1, 1, 3, -3, 0), 3);
+  EXPECT_EQ(s.CountMaskedZeros(1, 2, 1, 2, 1u), 3);  // -3 is odd, three unstored zeros
+  EXPECT_THROW(s.GeometricMean(0, 0, 0, 0), EQMXMatrixError);
+  EXPECT_EQ(s.GeometricMean(2, 2, 5, 5), 0.0);
+  EXPECT_THROW(s.HarmonicMean(1999999999, 999999999, 2000000000, 1000000000), EQMXMatrixError);
+  EXPECT_DOUBLE_EQ(s.HarmonicMean(2000000000, 1000000000, 2000000000, 1000000000), 6.0);
+  // The dense formats would have to spell out every cell: refused, nothing written.
+  EXPECT_FALSE(s.StoreOnFile(0, 0, 0, 0, testing::TempDir() + "qmx_tint_huge.txt"));
+  TMemoryStream* ms = nullptr;
+  s.SaveToStream(ms, 0, 0, 0, 0);
+  EXPECT_EQ(ms->Size(), 0);
+  delete ms;
+}
+
 TEST(TIntMatrixSparse, RewritingDenseOperationsLeaveSparseMatrixAlone) {
   TIntMatrix s(nullptr, 1), b;
   s.SetVal(1, 2, 5);
