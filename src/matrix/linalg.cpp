@@ -206,7 +206,30 @@ void MatMul(const double* A, bool transA, const double* B, bool transB, int32_t 
             int32_t k, double* C) {
   const OpView av{A, transA ? k : m, transA};
   const OpView bv{B, transB ? n : k, transB};
-  Gemm(av, bv, m, n, k, C, m, false);
+  if (m <= 0 || n <= 0) return;
+  if (k <= 0 || static_cast<int64_t>(m) * n * k > 32768) {
+    Gemm(av, bv, m, n, k, C, m, false);
+    return;
+  }
+  // Small products: packing would cost more than it saves; the same sums, column by column.
+  for (int32_t c = 0; c < n; ++c) {
+    double* col = C + Idx(0, c, m);
+    if (!transA) {
+      std::fill_n(col, m, 0.0);
+      for (int32_t p = 0; p < k; ++p) {
+        const double b = bv.at(p, c);
+        const double* ap = A + Idx(0, p, m);
+        for (int32_t r = 0; r < m; ++r) col[r] += ap[r] * b;
+      }
+    } else {
+      for (int32_t r = 0; r < m; ++r) {
+        const double* ar = A + Idx(0, r, k);
+        double s = 0.0;
+        for (int32_t p = 0; p < k; ++p) s += ar[p] * bv.at(p, c);
+        col[r] = s;
+      }
+    }
+  }
 }
 
 void MatVec(const double* A, int32_t m, int32_t n, bool trans, const double* x, double* y) {
@@ -384,6 +407,8 @@ TLUStatus Invert(double* a, int32_t n) {
   const size_t nn = static_cast<size_t>(n);
   std::vector<int32_t> perm(nn);
   std::vector<double> inv(nn * nn);
+  constexpr int32_t kB = 32;
+  AlignedBuf X(nn * kB);  // all work storage is taken before a is touched
   int32_t parity = 1;
   const TLUStatus st = LUDecompose(a, n, perm.data(), parity, true);
   if (st != luOK) return st;
@@ -397,8 +422,6 @@ TLUStatus Invert(double* a, int32_t n) {
   // one, with the block's right-hand sides side by side (row-major X) so that the substitutions
   // vectorise across them while each keeps its own order of terms. A block whose ones start at
   // position i0 begins forward substitution there: the rows above are the skipped leading zeros.
-  constexpr int32_t kB = 32;
-  AlignedBuf X(nn * kB);
   for (int32_t i0 = 0; i0 < n; i0 += kB) {
     const int32_t b = std::min(kB, n - i0);
     for (int32_t t = 0; t < b; ++t)

@@ -147,15 +147,19 @@ TEST(LinalgProduct, HandComputedAndTransposedForms) {
   EXPECT_EQ(Z, Mat(4, 0.0));
 }
 
-TEST(LinalgProduct, BlockedProductEqualsPlainLoopsBitForBit) {
-  // Sizes that cross the register tile, the packed row block and the depth block.
-  const int m = 103, n = 37, k = 300;
-  for (int t = 0; t < 4; ++t) {
-    const bool ta = t & 1, tb = t & 2;
-    const Mat A = Random(ta ? k : m, ta ? m : k, 11 + t), B = Random(tb ? n : k, tb ? k : n, 21 + t);
-    Mat C(static_cast<size_t>(m) * n);
-    MatMul(A.data(), ta, B.data(), tb, m, n, k, C.data());
-    EXPECT_EQ(C, RefMatMul(A, ta, B, tb, m, n, k)) << "transA " << ta << " transB " << tb;
+TEST(LinalgProduct, BlockedAndSmallProductsEqualPlainLoopsBitForBit) {
+  // Large sizes cross the register tile, the packed row block and the depth block; the small
+  // ones take the unpacked path.
+  const int shapes[][3] = {{103, 37, 300}, {3, 2, 5}, {1, 7, 1}, {17, 19, 23}};
+  for (const auto& sh : shapes) {
+    const int m = sh[0], n = sh[1], k = sh[2];
+    for (int t = 0; t < 4; ++t) {
+      const bool ta = t & 1, tb = t & 2;
+      const Mat A = Random(ta ? k : m, ta ? m : k, 11 + t), B = Random(tb ? n : k, tb ? k : n, 21 + t);
+      Mat C(static_cast<size_t>(m) * n);
+      MatMul(A.data(), ta, B.data(), tb, m, n, k, C.data());
+      EXPECT_EQ(C, RefMatMul(A, ta, B, tb, m, n, k)) << m << "x" << n << "x" << k << " " << t;
+    }
   }
 }
 
