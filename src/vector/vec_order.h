@@ -27,11 +27,10 @@ class TOrderStats {
       RaiseComponentError<EQMXVectorError>(owner, ": not enough memory on heap");
     }
     if constexpr (std::is_floating_point_v<T>) {
-      for (T x : FW)
-        if (x != x) {
-          FHasNaN = true;
-          break;
-        }
+      // Branch-free so the scan vectorises.
+      bool nan = false;
+      for (T x : FW) nan |= x != x;
+      FHasNaN = nan;
     }
   }
 
