@@ -13,6 +13,7 @@ namespace qmx {
 namespace {
 
 constexpr int32_t kEmptyLow = 2147483647;
+constexpr int32_t kInitialReserve = 4096;  // records reserved up front at most
 
 // Integer sums and products wrap modulo 2^32; unsigned arithmetic keeps that defined.
 inline int32_t WAdd(int32_t a, int32_t b) noexcept {
@@ -23,6 +24,11 @@ inline int32_t WSub(int32_t a, int32_t b) noexcept {
 }
 inline int32_t WMul(int32_t a, int32_t b) noexcept {
   return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
+}
+
+// The allocation counter grows by AllocBy, saturating instead of overflowing.
+inline int32_t GrowCount(int32_t n, int32_t by) noexcept {
+  return static_cast<int32_t>(std::min<int64_t>(int64_t(n) + by, 2147483647));
 }
 
 inline bool RecordBefore(const TSpMatElemInt& e, int32_t c, int32_t r) noexcept {
@@ -66,7 +72,9 @@ TIntMatrix::TIntMatrix(TComponent* AOwner, int32_t AllocBy) : TComponent(AOwner)
   FNRow = 0;
   FAllocBy = AllocBy < 1 ? 1 : AllocBy;
   try {
-    SpMat.reserve(static_cast<std::size_t>(FAllocBy));
+    // NumAllocated counts in steps of AllocBy; the array itself grows geometrically, so a huge
+    // AllocBy does not reserve memory that may never be used.
+    SpMat.reserve(static_cast<std::size_t>(std::min(FAllocBy, kInitialReserve)));
   } catch (const std::exception&) {
     RaiseComponentError<EQMXMatrixError>(this, ": not enough memory on heap");
   }
@@ -167,7 +175,7 @@ void TIntMatrix::SparseStore(int32_t c, int32_t r, int32_t v) {
     return;
   }
   try {
-    if (FNumAllocated < FSparseNumElem + 1) FNumAllocated += FAllocBy;
+    if (FNumAllocated < FSparseNumElem + 1) FNumAllocated = GrowCount(FNumAllocated, FAllocBy);
     SpMat.insert(SpMat.begin() + static_cast<std::ptrdiff_t>(pos), TSpMatElemInt{c, r, v});
   } catch (const std::exception&) {
     RaiseComponentError<EQMXMatrixError>(this, ": not enough memory on heap");
@@ -188,12 +196,12 @@ void TIntMatrix::ArrayToSparse(int32_t AllocBy) {
   int32_t numAlloc = alloc;
   int32_t lc = kEmptyLow, hc = 1, lr = kEmptyLow, hr = 1;
   try {
-    recs.reserve(static_cast<std::size_t>(alloc));
+    recs.reserve(static_cast<std::size_t>(std::min(alloc, kInitialReserve)));
     for (int32_t c = 1; c <= FNCol; ++c) {
       const int32_t* col = FMat.data() + Index(c, 1);
       for (int32_t r = 1; r <= FNRow; ++r)
         if (col[r - 1] != 0) {
-          if (numAlloc < static_cast<int32_t>(recs.size()) + 1) numAlloc += alloc;
+          if (numAlloc < static_cast<int32_t>(recs.size()) + 1) numAlloc = GrowCount(numAlloc, alloc);
           recs.push_back({c, r, col[r - 1]});
           lc = std::min(lc, c);
           hc = std::max(hc, c);

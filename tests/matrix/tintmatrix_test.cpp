@@ -132,6 +132,14 @@ TEST(TIntMatrixSparse, AllocationGrowsInStepsOfAllocBy) {
   EXPECT_EQ(m.NumAllocated(), 4);
 }
 
+TEST(TIntMatrixSparse, HugeAllocByCountsWithoutReserving) {
+  TIntMatrix m(nullptr, 2147483647);
+  EXPECT_EQ(m.NumAllocated(), 2147483647);
+  m.SetVal(3, 4, 1);
+  EXPECT_EQ(m.GetVal(3, 4), 1);
+  EXPECT_EQ(m.NumAllocated(), 2147483647);
+}
+
 TEST(TIntMatrixSparse, FillTouchesOnlyRecordsAndZeroDropsThem) {
   TIntMatrix m(nullptr, 2);
   m.SetVal(1, 1, 5);
