@@ -57,8 +57,9 @@ enum TLUStatus : int32_t {
 // 1E-100 is set to 1E-100 and the work continues (status luTinyPivot).
 // perm (n elements, may be null): perm[j] = the row exchanged with row j at step j (>= j).
 // parity: +1 or -1 (number of exchanges even or odd); +1 when stopped at a zero row.
-// progress true: the abort flag is tested before scaling each row, and each column makes one
-// progress step followed by an abort test (status luAborted, a holds partial work).
+// progress true: the abort flag is tested before the scaling (set: luAborted, a unchanged), and
+// each column makes one progress step followed by an abort test (luAborted, a holds partial
+// work: the elements are computed in right-looking, blocked order).
 TLUStatus LUDecompose(double* a, int32_t n, int32_t* perm, int32_t& parity, bool progress);
 
 // Splits an in-place decomposition: L (n x n) receives the strict lower triangle of lu and 1.0 on
