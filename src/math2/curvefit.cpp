@@ -78,6 +78,9 @@ void TCurveFit::AddTerms(double xd, double yd, long double sg, bool flags) {
   S.sumy4 += sg * yy * yy;
 
   const bool xZero = std::fabs(x) <= kEps, yZero = std::fabs(y) <= kEps;
+  // Two reciprocals serve every quotient term (x87 divisions dominate the cost of a pair).
+  const long double rx = x != 0 ? 1.0L / x : 0.0L, ry = y != 0 ? 1.0L / y : 0.0L;
+  const long double ly = y > 0 ? std::log(y) : 0.0L;
   if (yZero) {
     flag(cfeYEQ0);
     S.sum1byy += sg * kM;
@@ -87,17 +90,17 @@ void TCurveFit::AddTerms(double xd, double yd, long double sg, bool flags) {
       S.sum1byxy += sg * kM;
       flag(cfeXEQ0);
     } else {
-      S.sum1byxy += sg * kM / x;
+      S.sum1byxy += sg * kM * rx;
     }
   } else {
-    S.sum1byy += sg / y;
-    S.sum1byyq += sg / yy;
-    S.sumxbyy += sg * x / y;
+    S.sum1byy += sg * ry;
+    S.sum1byyq += sg * ry * ry;
+    S.sumxbyy += sg * x * ry;
     if (xZero) {
       flag(cfeXEQ0);
-      S.sum1byxy += sg * kM / y;
+      S.sum1byxy += sg * kM * ry;
     } else {
-      S.sum1byxy += sg / (x * y);
+      S.sum1byxy += sg * rx * ry;
     }
   }
   if (xZero) {
@@ -106,9 +109,9 @@ void TCurveFit::AddTerms(double xd, double yd, long double sg, bool flags) {
     S.sum1byxq += sg * kM * kM;
     S.sumybyx += sg * y * kM;
   } else {
-    S.sum1byx += sg / x;
-    S.sum1byxq += sg / xx;
-    S.sumybyx += sg * y / x;
+    S.sum1byx += sg * rx;
+    S.sum1byxq += sg * rx * rx;
+    S.sumybyx += sg * y * rx;
   }
   if (x > 0) {
     const long double lx = std::log(x);
@@ -117,21 +120,20 @@ void TCurveFit::AddTerms(double xd, double yd, long double sg, bool flags) {
     S.sumylnx += sg * y * lx;
     S.sumxlnx += sg * x * lx;
     S.sumyqlnx += sg * yy * lx;
-    if (y != 0) S.sumlnxbyy += sg * lx / y;
+    if (y != 0) S.sumlnxbyy += sg * lx * ry;
     else flag(cfeYEQ0);
-    if (y > 0) S.sumlnxlny += sg * lx * std::log(y);
+    if (y > 0) S.sumlnxlny += sg * lx * ly;
     else flag(cfeYLE0);
   } else {
     flag(cfeXLE0);
   }
   if (y > 0) {
-    const long double ly = std::log(y);
     S.sumlny += sg * ly;
     S.sumylny += sg * y * ly;
     S.sumlnyq += sg * ly * ly;
     S.sumxlny += sg * x * ly;
     S.sumxqlny += sg * xx * ly;
-    if (x != 0) S.sumlnybyx += sg * ly / x;
+    if (x != 0) S.sumlnybyx += sg * ly * rx;
     else flag(cfeXEQ0);
   } else {
     flag(cfeYLE0);
