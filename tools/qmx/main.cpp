@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "command.h"
+#include "qmx/qmx.h"  // keeps the umbrella header compiling with every module
 
 namespace qmxtool {
 
