@@ -66,12 +66,23 @@ double QuickSelect(std::span<double> Data, int32_t Ix, int32_t LoIx, int32_t HiI
       p = Partition(a, lo, hi, [](__m128d x) { return _mm_cmpord_sd(x, x); });
     else
       p = Partition(a, lo, hi, [vv = _mm_set_sd(v)](__m128d x) { return _mm_cmplt_sd(x, vv); });
-    if (p > ix)
+    if (p == lo && p < ix) {
+      // The pivot is the smallest of the range. Narrowing by one element per round would make
+      // ranges full of copies of it (zeros, integer data) quadratic, so its copies are gathered
+      // behind it and skipped at once; without copies nothing moves.
+      const bool nan = v != v;
+      std::size_t e = lo;
+      for (std::size_t k = lo + 1; k <= hi; ++k)
+        if (a[k] == v || (nan && a[k] != a[k])) std::swap(a[++e], a[k]);
+      if (ix <= e) return a[ix];
+      lo = e + 1;
+    } else if (p > ix) {
       hi = p;
-    else if (p < ix)
+    } else if (p < ix) {
       lo = p + 1;
-    else
+    } else {
       return a[ix];
+    }
   }
 }
 
