@@ -1,5 +1,6 @@
 #include "statis/accurate.h"
 
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -86,6 +87,18 @@ LD StirlErr(LD z) {
     for (int k = 9; k >= 0; --k) s = s * r2 + c[k];
     return s * r;
   }
+  // Small integer and half-integer arguments (every degrees-of-freedom case) come from a
+  // table filled once; lgamma is the costly part of a distribution call.
+  static const std::array<LD, 20> table = [] {
+    std::array<LD, 20> t{};
+    for (int k = 1; k < 20; ++k) {
+      const LD v = k / 2.0L;
+      t[k] = LogGamma(v) - ((v - 0.5L) * std::log(v) - v + kLnSqrt2Pi);
+    }
+    return t;
+  }();
+  const LD twoz = 2 * z;
+  if (twoz >= 1 && twoz == std::floor(twoz)) return table[static_cast<int>(twoz)];
   return LogGamma(z) - ((z - 0.5L) * std::log(z) - z + kLnSqrt2Pi);
 }
 
@@ -123,7 +136,8 @@ LD BetaPrefix(LD a, LD b, LD x, LD y) {
   return std::sqrt(a * b / n) / kSqrt2Pi * std::exp(e);
 }
 
-void GammaPQ(LD a, LD x, LD& P, LD& Q) {
+void GammaPQ(LD a, LD x, LD& P, LD& Q, LD* Term) {
+  if (Term) *Term = 0;
   if (!(x > 0)) {
     P = 0;
     Q = 1;
@@ -142,15 +156,20 @@ void GammaPQ(LD a, LD x, LD& P, LD& Q) {
       sum += term;
       if (term < sum * kEps) break;
     }
-    P = PoissonTerm(a, x) * sum;
+    const LD pt = PoissonTerm(a, x);
+    if (Term) *Term = pt;
+    P = pt * sum;
     Q = 1 - P;
   } else {
-    Q = a * PoissonTerm(a, x) * GammaCF(a, x);
+    const LD pt = PoissonTerm(a, x);
+    if (Term) *Term = pt;
+    Q = a * pt * GammaCF(a, x);
     P = 1 - Q;
   }
 }
 
-void BetaI(LD a, LD b, LD x, LD y, LD& I, LD& Ic) {
+void BetaI(LD a, LD b, LD x, LD y, LD& I, LD& Ic, LD* Prefix) {
+  if (Prefix) *Prefix = 0;
   if (!(x > 0)) {
     I = 0;
     Ic = 1;
@@ -162,6 +181,7 @@ void BetaI(LD a, LD b, LD x, LD y, LD& I, LD& Ic) {
     return;
   }
   const LD pre = BetaPrefix(a, b, x, y);
+  if (Prefix) *Prefix = pre;
   if (x < (a + 1) / (a + b + 2)) {
     I = pre * BetaCF(a, b, x, y) / a;
     Ic = 1 - I;

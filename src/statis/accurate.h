@@ -15,9 +15,11 @@ LD BetaPrefix(LD a, LD b, LD x, LD y);  // x^a y^b / B(a, b), y = 1 - x given se
 
 // Regularised incomplete gamma: P(a, x) and Q(a, x) = 1 - P; the smaller of the two is accurate
 // to full relative precision.
-void GammaPQ(LD a, LD x, LD& P, LD& Q);
+// Term, when given, receives x^a e^-x / Gamma(a + 1) (the density factor).
+void GammaPQ(LD a, LD x, LD& P, LD& Q, LD* Term = nullptr);
 // Regularised incomplete beta I_x(a, b) and its complement; y = 1 - x given separately.
-void BetaI(LD a, LD b, LD x, LD y, LD& I, LD& Ic);
+// Prefix, when given, receives x^a y^b / B(a, b).
+void BetaI(LD a, LD b, LD x, LD y, LD& I, LD& Ic, LD* Prefix = nullptr);
 
 // Standard normal: lower tail and quantile to full precision.
 LD NormalCdf(LD z);

@@ -2,6 +2,9 @@
 // incomplete gamma and beta functions of statis/accurate.h.
 #include <cmath>
 #include <limits>
+#ifdef QMX_TRACE_SOLVE
+#include <cstdio>
+#endif
 
 #include "qmx/statis.h"
 #include "statis/accurate.h"
@@ -15,10 +18,17 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
+#ifdef QMX_TRACE_SOLVE
+}
+int g_iters = 0;
+bool g_trace = false;
+namespace {
+#endif
 // Tail probability (lower or upper, whichever the solver works on) and density at x > 0.
 struct TailDens {
   LD tail;
   LD dens;
+  LD dlogf = 0;  // d ln f / dx, for the Halley correction
 };
 
 // Solves Tail(x) = target for x > 0 by Newton steps on ln Tail over ln x, safeguarded by a
@@ -33,6 +43,9 @@ LD SolveTail(Eval eval, bool Increasing, LD target, LD x0) {
   LD uA = -std::numeric_limits<LD>::infinity();  // s * h < 0 here
   LD uB = std::numeric_limits<LD>::infinity();   // s * h > 0 here
   for (int it = 0; it < 300; ++it) {
+#ifdef QMX_TRACE_SOLVE
+    ++g_iters;
+#endif
     const LD x = std::exp(u);
     const TailDens td = eval(x);
     LD unew;
@@ -44,8 +57,15 @@ LD SolveTail(Eval eval, bool Increasing, LD target, LD x0) {
       const LD h = std::log(td.tail) - lt;
       if (h == 0) return x;
       if (s * h < 0) uA = u; else uB = u;
-      const LD slope = s * x * td.dens / td.tail;
-      unew = u - h / slope;
+      // Halley step on g(u) = ln Tail(e^u) - ln target: g' = s r, g'' = s r (1 + x f'/f - s r)
+      // with r = x f / Tail.
+      const LD r = x * td.dens / td.tail;
+      const LD slope = s * r;
+      const LD curv = slope * (1 + x * td.dlogf - s * r);
+      const LD newton = h / slope;
+      const LD denom = 1 - newton * curv / (2 * slope);
+      unew = u - ((denom > 0.5L && denom < 2) ? newton / denom : newton);
+      if (std::fabs(unew - u) < 1e-12L * std::fmax(1, std::fabs(u))) return std::exp(unew);
       const bool bracketed = std::isfinite(uA) && std::isfinite(uB);
       if (!std::isfinite(unew) || unew <= uA || unew >= uB) {
         if (bracketed) unew = (uA + uB) / 2;
@@ -55,8 +75,13 @@ LD SolveTail(Eval eval, bool Increasing, LD target, LD x0) {
       }
     }
     const LD du = unew - u;
+#ifdef QMX_TRACE_SOLVE
+    if (g_trace) fprintf(stderr, "it %d u %.20Lg unew %.20Lg tail %Lg uA %Lg uB %Lg\n", it, u, unew, eval(std::exp(u)).tail, uA, uB);
+#endif
     u = unew;
-    if (std::fabs(du) < 1e-17L * std::fmax(1, std::fabs(u))) break;
+    // Newton converges quadratically: after a step of 1e-12 the error left is far below one
+    // unit in the last place of a double.
+    if (std::fabs(du) < 1e-12L * std::fmax(1, std::fabs(u))) break;
     if (std::isfinite(uA) && std::isfinite(uB) && uB - uA < 1e-17L * std::fmax(1, std::fabs(u)))
       break;
     if (u > 11400 || u < -11400) break;  // beyond the extended range: the answer is 0 or inf
@@ -67,9 +92,9 @@ LD SolveTail(Eval eval, bool Increasing, LD target, LD x0) {
 // ---- chi-square: x ~ 2 * Gamma(df/2) ----
 
 TailDens Chi2Eval(LD x, LD a, bool lower) {
-  LD P, Q;
-  acc::GammaPQ(a, x / 2, P, Q);
-  return {lower ? P : Q, a / x * acc::PoissonTerm(a, x / 2)};
+  LD P, Q, term;
+  acc::GammaPQ(a, x / 2, P, Q, &term);
+  return {lower ? P : Q, a / x * term, (a - 1) / x - 0.5L};
 }
 
 // ---- t: P(T <= -s) = I_{df/(df+s^2)}(df/2, 1/2) / 2 ----
@@ -83,11 +108,12 @@ LD TDensity(LD t, LD nu) {
          2.506628274631000502415765284811045253007L;
 }
 
-LD TLowerNeg(LD s, LD nu) {  // P(T <= -s), s >= 0
+LD TLowerNeg(LD s, LD nu, LD* dens = nullptr) {  // P(T <= -s), s >= 0; density at s
   const LD s2 = s * s;
   const LD x = nu / (nu + s2), y = s2 / (nu + s2);
-  LD I, Ic;
-  acc::BetaI(nu / 2, 0.5L, x, y, I, Ic);
+  LD I, Ic, pre;
+  acc::BetaI(nu / 2, 0.5L, x, y, I, Ic, &pre);
+  if (dens) *dens = pre / s;  // x^(nu/2) y^(1/2) / B / s is the density
   return I / 2;
 }
 
@@ -96,9 +122,9 @@ LD TLowerNeg(LD s, LD nu) {  // P(T <= -s), s >= 0
 TailDens FEval(LD f, LD d1, LD d2, bool lower) {
   const LD den = d1 * f + d2;
   const LD x = d1 * f / den, y = d2 / den;
-  LD I, Ic;
-  acc::BetaI(d1 / 2, d2 / 2, x, y, I, Ic);
-  return {lower ? I : Ic, acc::BetaPrefix(d1 / 2, d2 / 2, x, y) / f};
+  LD I, Ic, pre;
+  acc::BetaI(d1 / 2, d2 / 2, x, y, I, Ic, &pre);
+  return {lower ? I : Ic, pre / f, (d1 / 2 - 1) / f - (d1 + d2) / 2 * d1 / den};
 }
 
 }  // namespace
@@ -173,16 +199,32 @@ double tDistriQuantile(double p, int32_t df) {
   // Solve for s = |t| on the lower tail P(T <= -s) = min(p, 1 - p) (1 - p is exact here).
   const LD target = p < 0.5 ? LD(p) : 1 - LD(p);
   const LD nu = df;
+  constexpr LD pi = 3.141592653589793238462643383279502884L;
+  if (df == 1) {  // Cauchy
+    const LD s = 1 / std::tan(pi * target);
+    return static_cast<double>(p < 0.5 ? -s : s);
+  }
+  if (df == 2) {  // P(T <= -s) = (1 - s / sqrt(2 + s^2)) / 2
+    const LD s = (1 - 2 * target) / std::sqrt(2 * target * (1 - target));
+    return static_cast<double>(p < 0.5 ? -s : s);
+  }
   const LD z = -acc::NormalQuantile(target);
   // Cornish-Fisher start, capped by the power-law tail bound P(T <= -s) <= K nu^((nu-1)/2) s^-nu.
   const LD z2 = z * z;
   LD s0 = z + (z2 * z + z) / (4 * nu) + (5 * z2 * z2 * z + 16 * z2 * z + 3 * z) / (96 * nu * nu);
   const LD lk = std::log(TDensity(0, nu));
   const LD stail = std::exp((lk + (nu - 1) / 2 * std::log(nu) - std::log(target)) / nu);
-  if (!(s0 < stail)) s0 = stail;
+  // Cornish-Fisher holds while z^2 is small against df; beyond, the tail law is the better.
+  if (!(s0 < stail) || z2 > nu) s0 = stail;
   if (!(s0 > 0)) s0 = 1;
   const LD s = SolveTail(
-      [&](LD v) { return TailDens{TLowerNeg(v, nu), TDensity(v, nu)}; }, false, target, s0);
+      [&](LD v) {
+        TailDens td;
+        td.tail = TLowerNeg(v, nu, &td.dens);
+        td.dlogf = -(nu + 1) * v / (nu + v * v);
+        return td;
+      },
+      false, target, s0);
   return static_cast<double>(p < 0.5 ? -s : s);
 }
 
@@ -221,9 +263,10 @@ double FDistriQuantile(double p, int32_t df1, int32_t df2) {
   const LD z = acc::NormalQuantile(p);
   const LD c1 = 2 / (9 * d1), c2 = 2 / (9 * d2), A = 1 - c2, B = 1 - c1;
   const LD qa = A * A - z * z * c2, qb = -2 * A * B, qc = B * B - z * z * c1;
-  const LD disc = qb * qb - 4 * qa * qc;
+  // At the median the discriminant is zero up to rounding.
+  const LD disc = std::fmax(qb * qb - 4 * qa * qc, 0.0L);
   LD f0 = -1;
-  if (qa > 0 && disc >= 0) {
+  if (qa > 0) {
     const LD w = (-qb + (z >= 0 ? 1 : -1) * std::sqrt(disc)) / (2 * qa);
     if (w > 0) f0 = w * w * w;
   }

@@ -1,0 +1,122 @@
+// Distribution quantiles against Boost.Math's, and the kernel density estimate against a plain
+// loop of the same Gaussian sums. Ratios go to docs/PERFORMANCE.md.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <boost/math/distributions/chi_squared.hpp>
+#include <boost/math/distributions/fisher_f.hpp>
+#include <boost/math/distributions/students_t.hpp>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "qmx/statis.h"
+#include "qmx/vector.h"
+
+namespace {
+
+// Probabilities from the far lower tail to the far upper tail.
+const std::vector<double> kP = {1e-100, 1e-10, 1e-3, 0.025, 0.2, 0.5, 0.8, 0.975, 0.999,
+                                1 - 1e-9};
+// Boost's F quantile raises an underflow error at 1e-100 for some degrees of freedom.
+const std::vector<double> kPF = {1e-12, 1e-10, 1e-3, 0.025, 0.2, 0.5, 0.8, 0.975, 0.999,
+                                 1 - 1e-9};
+
+// ---- quantiles: one benchmark per degrees of freedom, each iteration runs the whole p grid ----
+
+void qmx_tQuantile(benchmark::State& st) {
+  const int df = int(st.range(0));
+  for (auto _ : st)
+    for (double p : kP) benchmark::DoNotOptimize(qmx::tDistriQuantile(p, df));
+  st.SetItemsProcessed(int64_t(st.iterations()) * int64_t(kP.size()));
+}
+void boost_tQuantile(benchmark::State& st) {
+  const boost::math::students_t d(double(st.range(0)));
+  for (auto _ : st)
+    for (double p : kP) benchmark::DoNotOptimize(boost::math::quantile(d, p));
+  st.SetItemsProcessed(int64_t(st.iterations()) * int64_t(kP.size()));
+}
+
+void qmx_chi2Quantile(benchmark::State& st) {
+  const int df = int(st.range(0));
+  for (auto _ : st)
+    for (double p : kP) benchmark::DoNotOptimize(qmx::chi2DistriQuantile(p, df));
+  st.SetItemsProcessed(int64_t(st.iterations()) * int64_t(kP.size()));
+}
+void boost_chi2Quantile(benchmark::State& st) {
+  const boost::math::chi_squared d(double(st.range(0)));
+  for (auto _ : st)
+    for (double p : kP) benchmark::DoNotOptimize(boost::math::quantile(d, p));
+  st.SetItemsProcessed(int64_t(st.iterations()) * int64_t(kP.size()));
+}
+
+void qmx_FQuantile(benchmark::State& st) {
+  const int d1 = int(st.range(0)), d2 = int(st.range(1));
+  for (auto _ : st)
+    for (double p : kPF) benchmark::DoNotOptimize(qmx::FDistriQuantile(p, d1, d2));
+  st.SetItemsProcessed(int64_t(st.iterations()) * int64_t(kP.size()));
+}
+void boost_FQuantile(benchmark::State& st) {
+  const boost::math::fisher_f d(double(st.range(0)), double(st.range(1)));
+  for (auto _ : st)
+    for (double p : kPF) benchmark::DoNotOptimize(boost::math::quantile(d, p));
+  st.SetItemsProcessed(int64_t(st.iterations()) * int64_t(kPF.size()));
+}
+
+#define DF_GRID Arg(1)->Arg(3)->Arg(10)->Arg(30)->Arg(100)->Arg(1000)->Arg(10000)->Arg(100000)
+BENCHMARK(qmx_tQuantile)->DF_GRID->Unit(benchmark::kMicrosecond);
+BENCHMARK(boost_tQuantile)->DF_GRID->Unit(benchmark::kMicrosecond);
+BENCHMARK(qmx_chi2Quantile)->DF_GRID->Unit(benchmark::kMicrosecond);
+BENCHMARK(boost_chi2Quantile)->DF_GRID->Unit(benchmark::kMicrosecond);
+#define F_GRID Args({1, 1})->Args({2, 10})->Args({5, 30})->Args({30, 5})->Args({10, 100})->Args({100, 1000})->Args({1000, 10000})
+BENCHMARK(qmx_FQuantile)->F_GRID->Unit(benchmark::kMicrosecond);
+BENCHMARK(boost_FQuantile)->F_GRID->Unit(benchmark::kMicrosecond);
+
+// ---- kernel density: 1e4 points on 1e3 steps ----
+
+constexpr int kN = 10000, kSteps = 1000;
+
+std::vector<double> Sample() {
+  std::mt19937_64 gen(5);
+  std::normal_distribution<double> g(0.0, 1.0);
+  std::vector<double> v(kN);
+  for (auto& x : v) x = g(gen);
+  return v;
+}
+
+void qmx_EstimateProbDensity(benchmark::State& st) {
+  const auto s = Sample();
+  qmx::TVector data, dens;
+  data.SetVecSize(kN);
+  int32_t mn = 0, mx = 0;
+  for (auto _ : st) {
+    std::copy(s.begin(), s.end(), data.Data().begin());
+    qmx::EstimateProbDensity(&data, &dens, -4, 4, 1.0, 0.05, kSteps, mn, mx);
+    benchmark::DoNotOptimize(dens.Data().data());
+  }
+}
+BENCHMARK(qmx_EstimateProbDensity)->Unit(benchmark::kMillisecond);
+
+// The same Gaussian sums with one fixed width per point, nothing else.
+void plain_GaussianSums(benchmark::State& st) {
+  auto s = Sample();
+  std::sort(s.begin(), s.end());
+  std::vector<double> inv(kN, 1 / 0.05), out(kSteps + 1);
+  for (auto _ : st) {
+    for (int k = 0; k <= kSteps; ++k) {
+      const double xk = -4 + 8.0 * k / kSteps;
+      double sum = 0;
+      for (int i = 0; i < kN; ++i) {
+        const double t = (xk - s[i]) * inv[i];
+        sum += inv[i] * std::exp(-0.5 * t * t);
+      }
+      out[k] = sum * 0.3989422804014327 / kN;
+    }
+    benchmark::DoNotOptimize(out.data());
+  }
+}
+BENCHMARK(plain_GaussianSums)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
