@@ -207,6 +207,21 @@ bool TMatrix::EMult(const TMatrix* MatB, TMatrix* MatRes) {
 // ---- reordering -------------------------------------------------------------------------------
 
 bool TMatrix::Transpose() {
+  if (FNCol == FNRow) {
+    // Square: swap across the diagonal in place, tile by tile, with no new storage.
+    const int32_t n = FNCol;
+    constexpr int32_t B = 32;
+    double* a = FMat.data();
+    for (int32_t i0 = 0; i0 < n; i0 += B)
+      for (int32_t j0 = i0; j0 < n; j0 += B) {
+        const int32_t i1 = std::min(i0 + B, n), j1 = std::min(j0 + B, n);
+        for (int32_t i = i0; i < i1; ++i)
+          for (int32_t j = std::max(j0, i + 1); j < j1; ++j)
+            std::swap(a[static_cast<std::size_t>(i) * n + j], a[static_cast<std::size_t>(j) * n + i]);
+      }
+    Changed();
+    return true;
+  }
   std::vector<double> cells = AllocCells(this, FNRow, FNCol);
   const std::size_t newStride = static_cast<std::size_t>(std::max(FNCol, 1));
   // Blocked so that both the reads and the writes stay within a few cache lines.

@@ -185,6 +185,16 @@ TEST(TMatrixReorder, TransposeExchangeAndMirror) {
   EXPECT_EQ(m.Elem(1, 3), 3);
   EXPECT_EQ(m.Elem(2, 1), 4);
   EXPECT_EQ(m.Elem(2, 3), 6);
+  TMatrix sq;  // square matrices are transposed in place, across tile borders too
+  sq.Resize(37, 37);
+  for (int c = 1; c <= 37; ++c)
+    for (int r = 1; r <= 37; ++r) sq.SetVal(c, r, 100 * c + r);
+  ChangeCounter tc;
+  tc.Attach(sq);
+  EXPECT_TRUE(sq.Transpose());
+  EXPECT_EQ(tc.n, 1);
+  for (int c = 1; c <= 37; ++c)
+    for (int r = 1; r <= 37; ++r) ASSERT_EQ(sq.Elem(c, r), 100 * r + c);
 
   TMatrix e;
   SetRows(e, {{1, 2, 3}, {4, 5, 6}});
