@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <limits>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -494,4 +496,55 @@ TEST(MatIoXmlLayer, ThreeDimensionalElementAndItsLayout) {
   }
   x.Cells.pop_back();  // one cell short of 2 x 1 x 2
   EXPECT_FALSE(matio::XmlDenseLayoutND(x, order, err));
+}
+
+// Random damage to valid TMatrix files and streams: success or an untouched matrix, never harm.
+TEST(TMatrixStorageFuzz, RandomlyDamagedInputNeverHarms) {
+  TMatrix m;
+  FillSpecial(m);
+  const std::string src = TempFile("fuzz_src"), dst = TempFile("fuzz_dst");
+  std::mt19937 rng(777);
+  auto damage = [&](std::string s) {
+    switch (rng() % 4) {
+      case 0: s.resize(rng() % s.size()); break;
+      case 1: s[rng() % s.size()] ^= static_cast<char>(1 + rng() % 255); break;
+      case 2: s.insert(rng() % s.size(), 1, static_cast<char>(rng() % 256)); break;
+      default: s[rng() % s.size()] = "0123456789-<>\" \n"[rng() % 16];
+    }
+    return s;
+  };
+  ASSERT_TRUE(m.SaveAsXMLFile(src, "id"));
+  const std::string xml = ReadAll(src);
+  ASSERT_TRUE(m.SaveBinary(src));
+  const std::string bin = ReadAll(src);
+  ASSERT_TRUE(m.StoreOnFile(0, 0, 0, 0, src));
+  const std::string txt = ReadAll(src);
+  TMemoryStream* ms = nullptr;
+  m.SaveToStream(ms, 0, 0, 0, 0);
+  const std::string stream(ms->Data().begin(), ms->Data().end());
+  delete ms;
+  // Each load gets a fresh target, so an earlier success does not hide a later half-load.
+  auto check = [&](const char* what, int trial, const std::function<bool(TMatrix&)>& load) {
+    TMatrix t;
+    t.SetVal(1, 1, 99.0);
+    const std::string before = State(t);
+    if (!load(t)) {
+      EXPECT_EQ(State(t), before) << what << " trial " << trial;
+    }
+  };
+  for (int trial = 0; trial < 150; ++trial) {
+    WriteAll(dst, damage(xml));
+    check("xml", trial, [&](TMatrix& t) { return t.LoadFromXMLFile(dst, "id"); });
+    WriteAll(dst, damage(bin));
+    check("binary", trial, [&](TMatrix& t) { return t.LoadBinary(dst); });
+    WriteAll(dst, damage(txt));
+    check("text", trial, [&](TMatrix& t) { return t.LoadFromFile(dst, true); });
+    check("plain text", trial, [&](TMatrix& t) { return t.LoadFromFile(dst, true, true); });
+    const std::string bytes = damage(stream);
+    check("stream", trial, [&](TMatrix& t) {
+      TMemoryStream in;
+      in.Data().assign(bytes.begin(), bytes.end());
+      return t.LoadFromStream(&in, true);
+    });
+  }
 }
