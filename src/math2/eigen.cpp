@@ -24,8 +24,16 @@ struct TEigenStore {
 };
 TEigenStore EigenStore;
 
+// Element-wise IEEE operations give the same results with any vector width, so the wider
+// units are used where the processor has them.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define QMX_VECTOR_CLONES __attribute__((target_clones("avx2", "default"), noinline))
+#else
+#define QMX_VECTOR_CLONES
+#endif
+
 // One Jacobi rotation of the pairs (x[j], y[j]) with the old values on both right-hand sides.
-inline void RotatePairs(double* __restrict x, double* __restrict y, int32_t len, double s,
+QMX_VECTOR_CLONES void RotatePairs(double* __restrict x, double* __restrict y, int32_t len, double s,
                         double tau) noexcept {
   for (int32_t j = 0; j < len; ++j) {
     const double g = x[j];
@@ -35,20 +43,86 @@ inline void RotatePairs(double* __restrict x, double* __restrict y, int32_t len,
   }
 }
 
+// A rotation kept so that the eigenvector updates can be applied in batches.
+struct TRotation {
+  int32_t p, q;
+  double s, tau;
+};
+
+using v4d = double __attribute__((vector_size(32)));
+
+// Applies the rotations to NV*4 rows starting at j0. Consecutive rotations share p (one p-loop
+// each), so that part of column p is kept in registers across them.
+template <int NV>
+__attribute__((always_inline)) inline void RotateRowBlock(double* v, std::size_t nn, std::size_t j0, const TRotation* rot,
+                           std::size_t nrot) noexcept {
+  std::size_t k = 0;
+  while (k < nrot) {
+    const int32_t p = rot[k].p;
+    double* xp = v + p * nn + j0;
+    v4d x[NV];
+#pragma GCC unroll 8
+    for (int b = 0; b < NV; ++b) std::memcpy(&x[b], xp + 4 * b, 32);
+    for (; k < nrot && rot[k].p == p; ++k) {
+      double* y = v + rot[k].q * nn + j0;
+      const double s = rot[k].s, tau = rot[k].tau;
+#pragma GCC unroll 8
+      for (int b = 0; b < NV; ++b) {
+        v4d h;
+        std::memcpy(&h, y + 4 * b, 32);
+        const v4d g = x[b];
+        x[b] = g - s * (h + g * tau);
+        h = h + s * (g - h * tau);
+        std::memcpy(y + 4 * b, &h, 32);
+      }
+    }
+#pragma GCC unroll 8
+    for (int b = 0; b < NV; ++b) std::memcpy(xp + 4 * b, &x[b], 32);
+  }
+}
+
+// Applies the rotations, in order, to the eigenvector columns p and q. Every row of the
+// eigenvector matrix is independent and sees the same operations in the same order as with one
+// pass per rotation; working through a block of rows at a time keeps that block in L1 while the
+// batch of rotations streams past.
+QMX_VECTOR_CLONES void ApplyVectorRotations(double* v, int32_t n, const TRotation* rot,
+                                            std::size_t nrot) noexcept {
+  const std::size_t nn = static_cast<std::size_t>(n);
+  std::size_t j0 = 0;
+  for (; j0 + 32 <= nn; j0 += 32) RotateRowBlock<8>(v, nn, j0, rot, nrot);
+  for (; j0 + 4 <= nn; j0 += 4) RotateRowBlock<1>(v, nn, j0, rot, nrot);
+  if (j0 < nn)
+    for (std::size_t k = 0; k < nrot; ++k) {
+      double* x = v + rot[k].p * nn;
+      double* y = v + rot[k].q * nn;
+      const double s = rot[k].s, tau = rot[k].tau;
+      for (std::size_t j = j0; j < nn; ++j) {
+        const double g = x[j];
+        const double h = y[j];
+        x[j] = g - s * (h + g * tau);
+        y[j] = h + s * (g - h * tau);
+      }
+    }
+}
+
+// Rotations collected before the eigenvectors are brought up to date.
+constexpr std::size_t kRotationBatch = 16384;
+
 }  // namespace
 
 namespace math2detail {
 
 bool JacobiEigen(double* a, int32_t n, int32_t lda) {
-  std::vector<double> b, z, P, Q;
+  std::vector<double> b, z, P;
+  std::vector<TRotation> rots;
   try {
+    rots.reserve(kRotationBatch);
     EigenStore.n = n;
     EigenStore.values.assign(static_cast<std::size_t>(n), 0.0);
     EigenStore.vectors.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(n), 0.0);
     b.resize(static_cast<std::size_t>(n));
     z.assign(static_cast<std::size_t>(n), 0.0);
     P.resize(static_cast<std::size_t>(n));
-    Q.resize(static_cast<std::size_t>(n));
   } catch (const std::bad_alloc&) {
     EigenStore.values.clear();
     EigenStore.vectors.clear();
@@ -87,7 +161,6 @@ bool JacobiEigen(double* a, int32_t n, int32_t lda) {
       // P[j] = a(j, p) for j < p and a(p, j) for j > p.
       for (int32_t j = 0; j < p; ++j) P[j] = A(j, p);
       for (int32_t j = p + 1; j < n; ++j) P[j] = A(p, j);
-      double* vp = v + p * nn;
       for (int32_t q = p + 1; q < n; ++q) {
         if (AbortMathProc) {
           aborted = true;
@@ -119,19 +192,31 @@ bool JacobiEigen(double* a, int32_t n, int32_t lda) {
           d[q] += h;
           P[q] = 0.0;
           double* colq = a + q * ld;
-          RotatePairs(P.data(), colq, p, s, tau);                       // (a_jp, a_jq), j < p
-          RotatePairs(P.data() + p + 1, colq + p + 1, q - p - 1, s, tau);  // (a_pj, a_jq)
-          // (a_pj, a_qj), j > q: row q is strided, so it is gathered and scattered.
-          const int32_t tail = n - q - 1;
-          for (int32_t j = 0; j < tail; ++j) Q[j] = a[(q + 1 + j) * ld + q];
-          RotatePairs(P.data() + q + 1, Q.data(), tail, s, tau);
-          for (int32_t j = 0; j < tail; ++j) a[(q + 1 + j) * ld + q] = Q[j];
-          RotatePairs(vp, v + q * nn, n, s, tau);
+          // (a_jp, a_jq) for j < p and (a_pj, a_jq) for p < j < q in one pass: the slots
+          // P[p] and a(p, q) hold no live values during the p-loop (a_pq lives in P[q] and is
+          // written back at its end), so rotating them too is harmless.
+          RotatePairs(P.data(), colq, q, s, tau);
+          // (a_pj, a_qj), j > q: row q is strided.
+          double* Pt = P.data();
+          for (int32_t j = q + 1; j < n; ++j) {
+            double& y = a[j * ld + q];
+            const double gx = Pt[j];
+            const double hy = y;
+            Pt[j] = gx - s * (hy + gx * tau);
+            y = hy + s * (gx - hy * tau);
+          }
+          rots.push_back({p, q, s, tau});
+          if (rots.size() == kRotationBatch) {
+            ApplyVectorRotations(v, n, rots.data(), rots.size());
+            rots.clear();
+          }
         }
       }
       for (int32_t j = 0; j < p; ++j) A(j, p) = P[j];
       for (int32_t j = p + 1; j < n; ++j) A(p, j) = P[j];
     }
+    ApplyVectorRotations(v, n, rots.data(), rots.size());
+    rots.clear();
     if (aborted || AbortMathProc) break;
     for (int32_t k = 0; k < n; ++k) {
       b[k] += z[k];

@@ -260,7 +260,8 @@ TEST(CalcEigVec, TwoByTwoClosedForm) {
 }
 
 TEST(CalcEigVec, RandomSymmetricEigenpairsAndOrthonormality) {
-  for (int32_t n : {5, 17, 40}) {
+  // 190 also takes the batch flush and the partial row blocks of the eigenvector updates.
+  for (int32_t n : {5, 17, 40, 190}) {
     TMatrix A, Orig;
     FillRandomSymmetric(A, n, 100 + n);
     Orig.Assign(&A);
