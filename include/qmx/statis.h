@@ -59,7 +59,8 @@ void EstimateProbDensity(TVector* data, TVector* density, double lowx, double hi
 
 // ---- chi-square, t and F (full double precision) ----------------------------------------------
 // Integral = lower-tail distribution function, Quantile = its inverse. Degrees of freedom < 1
-// give 0 (quantiles too); p outside (0, 1) gives 0 for p <= 0 and +infinity for p >= 1.
+// give 0 (quantiles too). Quantiles give the lower end of the support (0; for t -infinity) for
+// p <= 0 and +infinity for p >= 1.
 
 double chi2DistriIntegral(double x, int32_t df);
 double Chi2DistriDensity(double x, int32_t df);

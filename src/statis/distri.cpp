@@ -2,9 +2,6 @@
 // incomplete gamma and beta functions of statis/accurate.h.
 #include <cmath>
 #include <limits>
-#ifdef QMX_TRACE_SOLVE
-#include <cstdio>
-#endif
 
 #include "qmx/statis.h"
 #include "statis/accurate.h"
@@ -18,12 +15,6 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-#ifdef QMX_TRACE_SOLVE
-}
-int g_iters = 0;
-bool g_trace = false;
-namespace {
-#endif
 // Tail probability (lower or upper, whichever the solver works on) and density at x > 0.
 struct TailDens {
   LD tail;
@@ -31,7 +22,7 @@ struct TailDens {
   LD dlogf = 0;  // d ln f / dx, for the Halley correction
 };
 
-// Solves Tail(x) = target for x > 0 by Newton steps on ln Tail over ln x, safeguarded by a
+// Solves Tail(x) = target for x > 0 by Halley steps on ln Tail over ln x, safeguarded by a
 // bracket. Working on logarithms makes power-law and exponential tails almost linear, so a few
 // steps reach full precision from a rough start even at target = 1e-300. Increasing: whether
 // Tail grows with x (a lower tail) or falls (an upper tail).
@@ -43,9 +34,6 @@ LD SolveTail(Eval eval, bool Increasing, LD target, LD x0) {
   LD uA = -std::numeric_limits<LD>::infinity();  // s * h < 0 here
   LD uB = std::numeric_limits<LD>::infinity();   // s * h > 0 here
   for (int it = 0; it < 300; ++it) {
-#ifdef QMX_TRACE_SOLVE
-    ++g_iters;
-#endif
     const LD x = std::exp(u);
     const TailDens td = eval(x);
     LD unew;
@@ -75,9 +63,6 @@ LD SolveTail(Eval eval, bool Increasing, LD target, LD x0) {
       }
     }
     const LD du = unew - u;
-#ifdef QMX_TRACE_SOLVE
-    if (g_trace) fprintf(stderr, "it %d u %.20Lg unew %.20Lg tail %Lg uA %Lg uB %Lg\n", it, u, unew, eval(std::exp(u)).tail, uA, uB);
-#endif
     u = unew;
     // Newton converges quadratically: after a step of 1e-12 the error left is far below one
     // unit in the last place of a double.
@@ -258,6 +243,17 @@ double FDistriQuantile(double p, int32_t df1, int32_t df2) {
   const LD d1 = df1, d2 = df2, a = d1 / 2, b = d2 / 2;
   const bool lower = p <= 0.5;
   const LD target = lower ? LD(p) : 1 - LD(p);
+  // Closed forms where one shape of the beta variable is 1 (or both 1/2); the logarithms take
+  // the smaller tail directly so that no digits are lost at either end.
+  const LD lnP = lower ? std::log(target) : std::log1p(-target);   // ln p
+  const LD lnQ = lower ? std::log1p(-target) : std::log(target);   // ln (1 - p)
+  if (df1 == 2) return static_cast<double>(d2 / 2 * std::expm1(-2 / d2 * lnQ));
+  if (df2 == 2) return static_cast<double>(2 / (d1 * std::expm1(-2 / d1 * lnP)));
+  if (df1 == 1 && df2 == 1) {
+    constexpr LD halfPi = 1.570796326794896619231321691639751442L;
+    const LD t = std::tan(halfPi * target);
+    return static_cast<double>(lower ? t * t : 1 / (t * t));
+  }
   // Start: the cube-root normal approximation of F, solved as a quadratic in F^(1/3); where it
   // has no valid root, the power-law behaviour of the tail.
   const LD z = acc::NormalQuantile(p);
