@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <numeric>
 #include <string_view>
 
@@ -645,6 +646,12 @@ int32_t TCurveFit::ImportASC(const std::string& FName) {
     if (!s.empty()) return kErrValue;  // more values than columns
     nx.push_back(x);
     ny.push_back(y);
+  }
+  try {  // allocate before anything is cleared, so a failure still changes nothing
+    FX.reserve(nx.size());
+    FY.reserve(ny.size());
+  } catch (const std::bad_alloc&) {
+    RaiseComponentError<EQMXMath2Error>(this, ": not enough memory on heap");
   }
   Init();
   for (std::size_t i = 0; i < nx.size(); ++i) EnterStatValue(nx[i], ny[i]);

@@ -15,17 +15,27 @@ namespace {
 
 double Noise(int i) { return std::sin(1.7 * i + 0.3); }
 
-// |Σ r·b| small against |r|·|b|: the normal equation of regressor b holds.
-void ExpectOrthogonal(const std::vector<double>& r, const std::vector<double>& b,
-                      const char* what, double tol = 1e-9) {
-  long double rb = 0, rr = 0, bb = 0;
-  for (std::size_t i = 0; i < r.size(); ++i) {
-    rb += (long double)r[i] * b[i];
-    rr += (long double)r[i] * r[i];
-    bb += (long double)b[i] * b[i];
+using Fn2 = std::function<double(double, double)>;
+
+// Least-squares optimality: the residuals r(x, y) of the pairs are orthogonal to every regressor
+// b(x, y), |Σ r·b| small against |r|·|b|.
+void ExpectNormalEquations(const TCurveFit& cf, const Fn2& r, std::initializer_list<Fn2> basis,
+                           const char* what, double tol = 1e-9) {
+  for (const auto& b : basis) {
+    long double rb = 0, rr = 0, bb = 0;
+    for (int i = 1; i <= cf.NumData(); ++i) {
+      const double ri = r(cf.DataX(i), cf.DataY(i)), bi = b(cf.DataX(i), cf.DataY(i));
+      rb += (long double)ri * bi;
+      rr += (long double)ri * ri;
+      bb += (long double)bi * bi;
+    }
+    EXPECT_LE(std::fabs(double(rb)), tol * std::sqrt(double(rr * bb)) + 1e-300) << what;
   }
-  EXPECT_LE(std::fabs(double(rb)), tol * std::sqrt(double(rr * bb)) + 1e-300) << what;
 }
+
+const Fn2 kOne = [](double, double) { return 1.0; };
+const Fn2 kX = [](double x, double) { return x; };
+const Fn2 kX2 = [](double x, double) { return x * x; };
 
 template <class F>
 double R2(const TCurveFit& cf, F f) {
@@ -134,23 +144,14 @@ TEST(CurveFitParabola, ExactAndNoisyData) {
   EXPECT_NEAR(q, 1, 1e-14);
 
   TCurveFit noisy;
-  std::vector<double> one, x, xx;
   for (int i = 0; i < 40; ++i) {
     const double xi = 100 + 0.25 * i;
     noisy.EnterStatValue(xi, 3 - 0.2 * xi + 0.01 * xi * xi + 0.3 * Noise(i));
-    one.push_back(1);
-    x.push_back(xi);
-    xx.push_back(xi * xi);
   }
   noisy.CalcParabolFit(k0, k1, k2, q);
-  std::vector<double> r;
-  for (int i = 1; i <= 40; ++i) {
-    const double xi = noisy.DataX(i);
-    r.push_back(noisy.DataY(i) - (k0 + k1 * xi + k2 * xi * xi));
-  }
-  ExpectOrthogonal(r, one, "1", 1e-7);
-  ExpectOrthogonal(r, x, "x", 1e-7);
-  ExpectOrthogonal(r, xx, "x²", 1e-7);
+  ExpectNormalEquations(
+      noisy, [&](double x, double y) { return y - (k0 + k1 * x + k2 * x * x); },
+      {kOne, kX, kX2}, "parabola", 1e-7);
   EXPECT_NEAR(q, R2(noisy, [&](double t) { return k0 + k1 * t + k2 * t * t; }), 1e-9);
 
   TCurveFit flat;
@@ -175,21 +176,14 @@ TEST(CurveFitCircle, ExactAndNoisyPoints) {
 
   // Noisy: the algebraic fit makes (x−cx)² + (y−cy)² − r² orthogonal to x, y and 1.
   TCurveFit noisy;
-  std::vector<double> xs, ys, one;
   for (int k = 0; k < 30; ++k) {
     const double rr = 2 + 0.1 * Noise(k);
-    xs.push_back(-1 + rr * std::cos(0.2 * k));
-    ys.push_back(4 + rr * std::sin(0.2 * k));
-    one.push_back(1);
-    noisy.EnterStatValue(xs.back(), ys.back());
+    noisy.EnterStatValue(-1 + rr * std::cos(0.2 * k), 4 + rr * std::sin(0.2 * k));
   }
   noisy.CalcCircleFit(r, cx, cy);
-  std::vector<double> z;
-  for (int k = 0; k < 30; ++k)
-    z.push_back((xs[k] - cx) * (xs[k] - cx) + (ys[k] - cy) * (ys[k] - cy) - r * r);
-  ExpectOrthogonal(z, xs, "x");
-  ExpectOrthogonal(z, ys, "y");
-  ExpectOrthogonal(z, one, "1");
+  ExpectNormalEquations(
+      noisy, [&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy) - r * r; },
+      {kOne, kX, [](double, double y) { return y; }}, "circle");
 }
 
 // ---- polynomials ------------------------------------------------------------------------------
@@ -234,22 +228,13 @@ TEST(CurveFitPoly, NoisyResidualsAreOrthogonalToEveryPower) {
   double q;
   bool ns;
   ASSERT_TRUE(cf.CalcPolyFit(4, c, q, ns));
-  std::vector<double> r;
-  std::vector<std::vector<double>> pw(5);
-  for (int i = 1; i <= 80; ++i) {
-    const double x = cf.DataX(i);
-    double f = 0, p = 1;
-    for (int j = 0; j <= 4; ++j) {
-      f += c[std::size_t(j)] * p;
-      pw[std::size_t(j)].push_back(p);
-      p *= x;
-    }
-    r.push_back(cf.DataY(i) - f);
-  }
-  for (int j = 0; j <= 4; ++j) ExpectOrthogonal(r, pw[std::size_t(j)], "power");
+  auto poly = [&](double x) { return c[0] + x * (c[1] + x * (c[2] + x * (c[3] + x * c[4]))); };
+  ExpectNormalEquations(cf, [&](double x, double y) { return y - poly(x); },
+                        {kOne, kX, kX2, [](double x, double) { return x * x * x; },
+                         [](double x, double) { return x * x * x * x; }},
+                        "powers");
   // FitQual is the squared correlation of fitted and observed values.
-  EXPECT_NEAR(q, R2(cf, [&](double x) { return c[0] + x * (c[1] + x * (c[2] + x * (c[3] + x * c[4]))); }),
-              1e-12);
+  EXPECT_NEAR(q, R2(cf, poly), 1e-12);
 }
 
 TEST(CurveFitPoly, TooFewPairsGiveTheMinimumNormInterpolantAndBadArraysRaise) {
@@ -378,15 +363,9 @@ TEST(CurveFitModels, NoisyDataSatisfyTheLinearisedNormalEquations) {
     }
     double k0, k1, q;
     (cf.*m.fit)(k0, k1, q);
-    std::vector<double> r, one, u;
-    for (int i = 1; i <= 61; ++i) {
-      const double ui = m.u(cf.DataX(i));
-      r.push_back(m.v(cf.DataY(i)) - (m.a(k0) + k1 * ui));
-      one.push_back(1);
-      u.push_back(ui);
-    }
-    ExpectOrthogonal(r, one, m.name);
-    ExpectOrthogonal(r, u, m.name);
+    ExpectNormalEquations(
+        cf, [&](double x, double y) { return m.v(y) - (m.a(k0) + k1 * m.u(x)); },
+        {kOne, [&](double x, double) { return m.u(x); }}, m.name);
     EXPECT_NEAR(q, R2(cf, [&](double x) { return m.f(k0, k1, x); }), 1e-10) << m.name;
     EXPECT_LT(q, 1.0) << m.name;
     EXPECT_GT(q, 0.9) << m.name;
@@ -460,33 +439,17 @@ TEST(CurveFitModels, GaussAndHoerlThreeParameterFits) {
     hn.EnterStatValue(xh, 2 * std::pow(1.5, xh) * std::pow(xh, 0.7) * std::exp(0.05 * Noise(i)));
   }
   gn.CalcGaussFit(k0, k1, k2, q);
-  std::vector<double> r, one, x, x2;
-  for (int i = 1; i <= 51; ++i) {
-    const double xi = gn.DataX(i);
-    r.push_back(std::log(gn.DataY(i)) - (std::log(k0) - (xi - k1) * (xi - k1) / k2));
-    one.push_back(1);
-    x.push_back(xi);
-    x2.push_back(xi * xi);
-  }
-  ExpectOrthogonal(r, one, "gauss 1");
-  ExpectOrthogonal(r, x, "gauss x");
-  ExpectOrthogonal(r, x2, "gauss x²");
+  ExpectNormalEquations(
+      gn, [&](double x, double y) { return std::log(y) - std::log(k0) + (x - k1) * (x - k1) / k2; },
+      {kOne, kX, kX2}, "gauss");
   EXPECT_NEAR(q, R2(gn, [&](double t) { return k0 * std::exp(-(t - k1) * (t - k1) / k2); }), 1e-10);
-
   hn.CalcHoerlFit(k0, k1, k2, q);
-  r.clear();
-  x.clear();
-  x2.clear();
-  for (int i = 1; i <= 51; ++i) {
-    const double xi = hn.DataX(i);
-    r.push_back(std::log(hn.DataY(i)) -
-                (std::log(k0) + xi * std::log(k1) + k2 * std::log(xi)));
-    x.push_back(xi);
-    x2.push_back(std::log(xi));
-  }
-  ExpectOrthogonal(r, one, "hoerl 1");
-  ExpectOrthogonal(r, x, "hoerl x");
-  ExpectOrthogonal(r, x2, "hoerl ln x");
+  ExpectNormalEquations(
+      hn,
+      [&](double x, double y) {
+        return std::log(y) - (std::log(k0) + x * std::log(k1) + k2 * std::log(x));
+      },
+      {kOne, kX, [](double x, double) { return std::log(x); }}, "hoerl");
   EXPECT_NEAR(q, R2(hn, [&](double t) { return k0 * std::pow(k1, t) * std::pow(t, k2); }), 1e-10);
 }
 
@@ -599,18 +562,14 @@ TEST(CurveFitSmoothing, IntermediateFactorSatisfiesTheOptimalityConditions) {
       for (int j = 3; j >= lvl; --j) f[j] = (f[j] - f[j - 1]) / (t[j] - t[j - lvl]);
     return 6 * f[3];
   };
-  std::vector<double> r, one;
   for (std::size_t i = 0; i < xs.size(); ++i) {
-    const double gi = g(xs[i]);
-    r.push_back(cf.DataY(int(i) + 1) - gi);
-    one.push_back(1);
     const double left = i == 0 ? 0.0 : third(xs[i - 1], xs[i]);
     const double right = i + 1 == xs.size() ? 0.0 : third(xs[i], xs[i + 1]);
-    EXPECT_NEAR(right - left, p / (1 - p) * r.back(), 1e-6) << i;
+    EXPECT_NEAR(right - left, p / (1 - p) * (cf.DataY(int(i) + 1) - g(xs[i])), 1e-6) << i;
   }
   EXPECT_TRUE(ok);
-  ExpectOrthogonal(r, one, "1", 1e-10);
-  ExpectOrthogonal(r, xs, "x", 1e-10);
+  ExpectNormalEquations(cf, [&](double x, double y) { return y - g(x); }, {kOne, kX}, "smooth",
+                        1e-10);
   EXPECT_NEAR(fq, R2(cf, g), 1e-12);
   EXPECT_GT(fq, 0.3);
   EXPECT_LT(fq, 1.0);
