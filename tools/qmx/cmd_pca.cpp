@@ -1,0 +1,163 @@
+// qmx pca FILE [--mode cov|corr] [--columns a-b] [--scores]: principal components of the numeric
+// columns of a text or CSV file (objects in rows).
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "command.h"
+#include "csv.h"
+#include "qmx/math2.h"
+#include "qmx/matrix.h"
+
+namespace {
+
+using namespace qmxtool;
+
+const char* const kUsage =
+    "pca FILE [--mode cov|corr] [--columns a-b] [--scores]  principal components";
+
+// Largest number of variables accepted: the eigen analysis needs the square of it in memory and
+// its cube in time.
+constexpr std::size_t kMaxVariables = 2000;
+
+bool ParseInt(const std::string& s, int& v) {
+  auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+  return r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
+// "a-b" or "a" (file column numbers, 1-based).
+bool ParseColumns(const std::string& s, int& lo, int& hi) {
+  const std::size_t dash = s.find('-');
+  if (dash == std::string::npos) {
+    if (!ParseInt(s, lo)) return false;
+    hi = lo;
+  } else if (!ParseInt(s.substr(0, dash), lo) || !ParseInt(s.substr(dash + 1), hi)) {
+    return false;
+  }
+  return lo >= 1 && hi >= lo;
+}
+
+std::string Cut(const std::string& s, std::size_t w) { return s.size() <= w ? s : s.substr(0, w); }
+
+int Pca(const std::string& file, const std::string& modeOpt, const std::string& columnsOpt,
+        bool scores) {
+  int mode;
+  if (modeOpt.empty() || modeOpt == "cov")
+    mode = 1;
+  else if (modeOpt == "corr")
+    mode = 2;
+  else
+    return Fail("unknown mode \"" + modeOpt + "\" (cov or corr)");
+  int lo = 0, hi = 0;
+  if (!columnsOpt.empty() && !ParseColumns(columnsOpt, lo, hi))
+    return Fail("bad column range \"" + columnsOpt + "\" (a-b, columns numbered from 1)");
+
+  NumericTable t;
+  std::string err;
+  if (!ReadNumericTable(file, t, err)) return Fail(err);
+  // Kept numeric columns, optionally restricted to file columns lo..hi (all of which must hold
+  // numbers).
+  std::vector<std::size_t> sel;
+  for (std::size_t k = 0; k < t.fileColumns.size(); ++k)
+    if (lo == 0 || (t.fileColumns[k] >= lo && t.fileColumns[k] <= hi)) sel.push_back(k);
+  if (lo != 0)
+    for (int c = lo; c <= hi; ++c)
+      if (std::find(t.fileColumns.begin(), t.fileColumns.end(), c) == t.fileColumns.end())
+        return Fail("column " + std::to_string(c) + " of \"" + file + "\" is not numeric");
+  const std::size_t p = sel.size(), n = t.rows.size();
+  if (p == 0) return Fail("no numeric columns in \"" + file + "\"");
+  if (p > kMaxVariables)
+    return Fail("too many variables (" + std::to_string(p) + ", at most " +
+                std::to_string(kMaxVariables) + ")");
+  if (n < 2) return Fail("at least two objects (rows) are needed");
+
+  qmx::TMatrix data;
+  data.Resize(static_cast<int32_t>(p), static_cast<int32_t>(n));
+  for (std::size_t c = 0; c < p; ++c) {
+    double* col = data.ColumnData(static_cast<int32_t>(c + 1));
+    for (std::size_t r = 0; r < n; ++r) col[r] = t.rows[r][sel[c]];
+  }
+  if (!qmx::CalcPrincComp(&data, 1, static_cast<int32_t>(p), 0, 0, mode, false))
+    return Fail("the eigen analysis did not converge");
+
+  const int32_t np = static_cast<int32_t>(p);
+  std::vector<double> ev(p);
+  std::vector<std::vector<double>> load(p, std::vector<double>(p));
+  double total = 0.0;
+  for (int32_t k = 1; k <= np; ++k) {
+    ev[k - 1] = qmx::GetEigenResult(k, 0);
+    total += std::fabs(ev[k - 1]);
+    // Eigenvectors have no sign of their own; show each with its largest element positive.
+    int32_t big = 1;
+    for (int32_t r = 2; r <= np; ++r)
+      if (std::fabs(qmx::GetEigenResult(k, r)) > std::fabs(qmx::GetEigenResult(k, big))) big = r;
+    const double sign = qmx::GetEigenResult(k, big) < 0 ? -1.0 : 1.0;
+    for (int32_t r = 1; r <= np; ++r) load[k - 1][r - 1] = sign * qmx::GetEigenResult(k, r);
+  }
+
+  std::printf("principal components of %s: %zu objects, %zu variables, %s matrix\n\n",
+              file.c_str(), n, p, mode == 1 ? "covariance" : "correlation");
+  std::printf("%-8s %14s %10s %10s\n", "comp.", "eigenvalue", "fraction", "cumul.");
+  double cum = 0.0;
+  for (std::size_t k = 0; k < p; ++k) {
+    const double f = total > 0 ? ev[k] / total : 0.0;
+    cum += f;
+    std::printf("PC%-6zu %14.6g %10.4f %10.4f\n", k + 1, ev[k], f, cum);
+  }
+  std::printf("\nloadings\n%-14s", "variable");
+  for (std::size_t k = 0; k < p; ++k) std::printf(" %9s", ("PC" + std::to_string(k + 1)).c_str());
+  std::printf("\n");
+  for (std::size_t r = 0; r < p; ++r) {
+    std::printf("%-14s", Cut(t.names[sel[r]], 14).c_str());
+    for (std::size_t k = 0; k < p; ++k) std::printf(" %9.4f", load[k][r]);
+    std::printf("\n");
+  }
+
+  if (scores) {
+    // Scores: centred (correlation mode: standardised) data times the loadings.
+    std::vector<double> mean(p, 0.0), scale(p, 1.0);
+    for (std::size_t c = 0; c < p; ++c) {
+      const double* col = data.ColumnData(static_cast<int32_t>(c + 1));
+      for (std::size_t r = 0; r < n; ++r) mean[c] += col[r];
+      mean[c] /= static_cast<double>(n);
+      if (mode == 2) {
+        double ss = 0.0;
+        for (std::size_t r = 0; r < n; ++r) ss += (col[r] - mean[c]) * (col[r] - mean[c]);
+        const double sd = std::sqrt(ss / static_cast<double>(n - 1));
+        scale[c] = sd > 0 ? sd : 1.0;
+      }
+    }
+    std::printf("\nscores\n%-8s", "line");
+    for (std::size_t k = 0; k < p; ++k) std::printf(" %10s", ("PC" + std::to_string(k + 1)).c_str());
+    std::printf("\n");
+    for (std::size_t r = 0; r < n; ++r) {
+      std::printf("%-8ld", t.lines[r]);
+      for (std::size_t k = 0; k < p; ++k) {
+        double s = 0.0;
+        for (std::size_t c = 0; c < p; ++c) s += (t.rows[r][sel[c]] - mean[c]) / scale[c] * load[k][c];
+        std::printf(" %10.4f", s);
+      }
+      std::printf("\n");
+    }
+  }
+  return 0;
+}
+
+int Run(const Args& args) {
+  const Args pos = Positional(args, {"--mode", "--columns"});
+  if (pos.size() != 1) return Fail(std::string("usage: qmx ") + kUsage);
+  return Pca(pos[0], Option(args, "--mode"), Option(args, "--columns"), HasFlag(args, "--scores"));
+}
+
+int Demo(const Args&) {
+  std::printf("== principal components of the four measurements (qmx pca iris.csv) ==\n");
+  return Pca(DataDir() + "/iris.csv", "cov", "", false);
+}
+
+QmxCommand reg("pca", kUsage, Run, 50, Demo);
+
+}  // namespace
