@@ -532,7 +532,7 @@ TEST(TMatrixStorageFuzz, RandomlyDamagedInputNeverHarms) {
       EXPECT_EQ(State(t), before) << what << " trial " << trial;
     }
   };
-  for (int trial = 0; trial < 150; ++trial) {
+  for (int trial = 0; trial < 60; ++trial) {
     WriteAll(dst, damage(xml));
     check("xml", trial, [&](TMatrix& t) { return t.LoadFromXMLFile(dst, "id"); });
     WriteAll(dst, damage(bin));

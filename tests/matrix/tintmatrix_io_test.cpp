@@ -278,7 +278,7 @@ TEST(TIntMatrixStorage, RandomlyDamagedFilesNeverHarm) {
     for (const TIntMatrix* m : {&d, &s}) {
       ASSERT_TRUE(f.save(*m)) << f.name;
       const std::string good = ReadAll(src);
-      for (int trial = 0; trial < 150; ++trial) {
+      for (int trial = 0; trial < 60; ++trial) {
         std::string bad = good;
         switch (rng() % 4) {
           case 0: bad.resize(rng() % bad.size()); break;                                 // truncate
