@@ -63,7 +63,7 @@ void boost_FQuantile(benchmark::State& st) {
   st.SetItemsProcessed(int64_t(st.iterations()) * int64_t(kPF.size()));
 }
 
-#define DF_GRID Arg(1)->Arg(3)->Arg(10)->Arg(30)->Arg(100)->Arg(1000)->Arg(10000)->Arg(100000)
+#define DF_GRID Arg(1)->Arg(3)->Arg(10)->Arg(30)->Arg(100)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)
 BENCHMARK(qmx_tQuantile)->DF_GRID->Unit(benchmark::kMicrosecond);
 BENCHMARK(boost_tQuantile)->DF_GRID->Unit(benchmark::kMicrosecond);
 BENCHMARK(qmx_chi2Quantile)->DF_GRID->Unit(benchmark::kMicrosecond);

@@ -164,6 +164,31 @@ TEST(FDistri, IdentitiesWithTAndClosedForms) {
   EXPECT_EQ(FDistriIntegral(2, 0, 4), 0);
 }
 
+TEST(FDistri, EvenDegreesOfFreedomAgainstBinomialSums) {
+  // d1 = 2a, d2 = 2b even: I_x(a, b) = sum_(j=a..a+b-1) C(a+b-1, j) x^j (1-x)^(a+b-1-j), a sum
+  // of positive terms evaluated here in extended precision.
+  auto binomSum = [](LD x, int a, int b) {
+    const int n = a + b - 1;
+    const LD lx = std::log(x), ly = std::log1p(-x);
+    LD sum = 0;
+    for (int j = a; j <= n; ++j)
+      sum += std::exp(std::lgamma(LD(n) + 1) - std::lgamma(LD(j) + 1) -
+                      std::lgamma(LD(n - j) + 1) + j * lx + (n - j) * ly);
+    return sum;
+  };
+  const int pairs[][2] = {{4, 6}, {10, 1000}, {1000, 10}, {1000, 1000}, {20, 40000}, {40000, 20}};
+  for (const auto& pr : pairs)
+    for (double z : {-30.0, -8.0, -2.0, 0.0, 1.0}) {
+      const int d1 = pr[0], d2 = pr[1];
+      // points around the mean on the scale of the spread of F
+      const double sd = std::sqrt(2.0 / d1 + 2.0 / d2);
+      const double f = std::exp(z * sd);
+      const LD x = LD(d1) * f / (LD(d1) * f + d2);
+      const LD want = binomSum(x, d1 / 2, d2 / 2);
+      ExpectRel(FDistriIntegral(f, d1, d2), want, kTol, "F even df");
+    }
+}
+
 TEST(FDistri, QuantileClosedFormAndInversionGrid) {
   for (int n : {1, 2, 5, 30, 1000, 1000000})
     for (double p : kProbs) {
