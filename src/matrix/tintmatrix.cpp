@@ -1015,7 +1015,8 @@ void TIntMatrix::MirrorRows() {
 }
 
 void TIntMatrix::EdgeVector(TOrientation Orient, TEdgeOp EdgeOp, TVector* DestVec) const {
-  if (!DestVec) return;
+  // An unknown operation leaves DestVec alone, as TMatrix does.
+  if (!DestVec || (EdgeOp != eopMin && EdgeOp != eopMax && EdgeOp != eopSum && EdgeOp != eopMean)) return;
   const bool perRow = static_cast<int>(Orient) == 0;
   const int32_t n = perRow ? FNRow : FNCol;
   const int32_t len = perRow ? FNCol : FNRow;
