@@ -460,6 +460,9 @@ TEST(PseudoInverse, InvertibleSquareGivesInverse) {
   ASSERT_TRUE(PseudoInverse(&A, &X, 0.0));
   SetRows(E, {{0.6, -0.7}, {-0.2, 0.4}});
   EXPECT_LT(MaxDiff(X, E), 1e-14);
+  // In place: the matrix is read before the result is written.
+  ASSERT_TRUE(PseudoInverse(&A, &A, 0.0));
+  EXPECT_LT(MaxDiff(A, E), 1e-14);
 }
 
 TEST(PseudoInverse, PenroseConditionsForAllShapes) {
@@ -498,6 +501,8 @@ TEST(PseudoInverse, ThresholdDropsSmallSingularValues) {
   SetRows(A, {{2, 0}, {0, 1e-20}});
   ASSERT_TRUE(PseudoInverse(&A, &X, 0.0));  // automatic: 2 * 2 * 1.2e-16
   EXPECT_NEAR(X.Cell(1, 1), 0.5, 1e-16);
+  EXPECT_EQ(X.Cell(2, 2), 0.0);
+  ASSERT_TRUE(PseudoInverse(&A, &X, -1.0));  // negative: automatic too, never 1/1e-20
   EXPECT_EQ(X.Cell(2, 2), 0.0);
   SetRows(A, {{2, 0}, {0, 0.25}});
   ASSERT_TRUE(PseudoInverse(&A, &X, 0.5));
