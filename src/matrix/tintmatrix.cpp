@@ -26,6 +26,14 @@ inline int32_t WMul(int32_t a, int32_t b) noexcept {
   return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
 }
 
+// Size of a temporary copy of a block; beyond 2^32 cells (16 GiB) it is refused before the
+// allocator is asked, which some runtimes treat as fatal rather than as a failed allocation.
+inline std::size_t WorkingCells(int64_t nc, int64_t nr) {
+  const int64_t n = nc * nr;
+  if (n > (int64_t(1) << 32)) throw std::bad_alloc();
+  return static_cast<std::size_t>(n);
+}
+
 // The allocation counter grows by AllocBy, saturating instead of overflowing.
 inline int32_t GrowCount(int32_t n, int32_t by) noexcept {
   return static_cast<int32_t>(std::min<int64_t>(int64_t(n) + by, 2147483647));
@@ -398,7 +406,7 @@ std::vector<int32_t> TIntMatrix::BlockValues(int32_t LowCol, int32_t LowRow, int
   MakeValidColRange(LowCol, HighCol);
   MakeValidRowRange(LowRow, HighRow);
   try {
-    v.reserve(static_cast<std::size_t>(HighCol - LowCol + 1) * static_cast<std::size_t>(HighRow - LowRow + 1));
+    v.reserve(WorkingCells(HighCol - LowCol + 1, HighRow - LowRow + 1));
   } catch (const std::exception&) {
     RaiseComponentError<EQMXMatrixError>(this, ": not enough memory on heap");
   }
@@ -871,14 +879,21 @@ namespace {
 struct DenseView {
   int32_t nc = 0, nr = 0;
   std::vector<int32_t> v;
-  explicit DenseView(const TIntMatrix& m) : nc(m.NrOfColumns()), nr(m.NrOfRows()) {
-    if (nc > 0 && nr > 0) {
+  // Raises for Owner when the copy cannot be made.
+  DenseView(const TIntMatrix& m, const TIntMatrix* Owner) : nc(m.NrOfColumns()), nr(m.NrOfRows()) {
+    if (nc <= 0 || nr <= 0) return;
+    try {
       if (!m.IsSparse()) {
         v.assign(m.Data(), m.Data() + static_cast<std::size_t>(nc) * nr);
       } else {
-        v.assign(static_cast<std::size_t>(nc) * nr, 0);
-        ForEachCell(m, 1, nc, 1, nr, [&](int32_t c, int32_t r, int32_t x) { at(c, r) = x; });
+        v.assign(WorkingCells(nc, nr), 0);
+        for (int32_t k = 1; k <= m.SparseNumElem(); ++k) {
+          TSpMatElemInt e = m.SparseRecord(k);
+          at(e.colidx, e.rowidx) = e.value;
+        }
       }
+    } catch (const std::exception&) {
+      RaiseComponentError<EQMXMatrixError>(Owner, ": not enough memory on heap");
     }
   }
   int32_t& at(int32_t c, int32_t r) { return v[static_cast<std::size_t>(c - 1) * nr + (r - 1)]; }
@@ -889,7 +904,7 @@ struct DenseView {
 // In the products A(r, k) is cell (k, r): column k, row r.
 bool TIntMatrix::Multiply(const TIntMatrix* MatB, TIntMatrix* MatRes) {
   if (!MatB || !MatRes || FNCol != MatB->FNRow) return false;
-  DenseView a(*this), b(*MatB);
+  DenseView a(*this, this), b(*MatB, this);
   const int32_t nc = b.nc, nr = a.nr, nk = a.nc;
   MatRes->Resize(nc, nr);
   for (int32_t c = 1; c <= nc; ++c)
@@ -904,7 +919,7 @@ bool TIntMatrix::Multiply(const TIntMatrix* MatB, TIntMatrix* MatRes) {
 
 bool TIntMatrix::MultiplyTransposed(const TIntMatrix* MatB, TIntMatrix* MatRes) {
   if (!MatB || !MatRes || FNCol != MatB->FNCol) return false;
-  DenseView a(*this), b(*MatB);
+  DenseView a(*this, this), b(*MatB, this);
   const int32_t nc = b.nr, nr = a.nr, nk = a.nc;
   MatRes->Resize(nc, nr);
   for (int32_t c = 1; c <= nc; ++c)
@@ -919,7 +934,7 @@ bool TIntMatrix::MultiplyTransposed(const TIntMatrix* MatB, TIntMatrix* MatRes) 
 
 bool TIntMatrix::TransposeAndMultiply(const TIntMatrix* MatB, TIntMatrix* MatRes) {
   if (!MatB || !MatRes || FNRow != MatB->FNRow) return false;
-  DenseView a(*this), b(*MatB);
+  DenseView a(*this, this), b(*MatB, this);
   const int32_t nc = b.nc, nr = a.nc, nk = a.nr;
   MatRes->Resize(nc, nr);
   for (int32_t c = 1; c <= nc; ++c)
@@ -934,7 +949,7 @@ bool TIntMatrix::TransposeAndMultiply(const TIntMatrix* MatB, TIntMatrix* MatRes
 
 bool TIntMatrix::Multiply(const TIntVector* VecB, TIntVector* VecRes) {
   if (!VecB || !VecRes || FNCol != VecB->NrOfElem()) return false;
-  DenseView a(*this);
+  DenseView a(*this, this);
   std::vector<int32_t> v(VecB->Data().begin(), VecB->Data().end());
   VecRes->Resize(FNRow);
   for (int32_t r = 1; r <= a.nr; ++r) {
@@ -948,7 +963,7 @@ bool TIntMatrix::Multiply(const TIntVector* VecB, TIntVector* VecRes) {
 
 bool TIntMatrix::TransposeAndMultiply(const TIntVector* VecB, TIntVector* VecRes) {
   if (!VecB || !VecRes || FNRow != VecB->NrOfElem()) return false;
-  DenseView a(*this);
+  DenseView a(*this, this);
   std::vector<int32_t> v(VecB->Data().begin(), VecB->Data().end());
   VecRes->Resize(FNCol);
   for (int32_t c = 1; c <= a.nc; ++c) {

@@ -256,6 +256,11 @@ TEST(TIntMatrixSparse, HugeSparseMatrixStatisticsCostOnlyTheRecords) {
   EXPECT_EQ(s.GeometricMean(2, 2, 5, 5), 0.0);
   EXPECT_THROW(s.HarmonicMean(1999999999, 999999999, 2000000000, 1000000000), EQMXMatrixError);
   EXPECT_DOUBLE_EQ(s.HarmonicMean(2000000000, 1000000000, 2000000000, 1000000000), 6.0);
+  // Working copies of the whole logical block are refused with the memory message, not attempted.
+  TIntMatrix r;
+  EXPECT_FALSE(s.Multiply(&s, &r));  // 2e9 columns against 1e9 rows
+  EXPECT_THROW(s.MultiplyTransposed(&s, &r), EQMXMatrixError);
+  EXPECT_THROW(s.Percentile(50, 0, 0, 0, 0), EQMXMatrixError);
   // The dense formats would have to spell out every cell: refused, nothing written.
   EXPECT_FALSE(s.StoreOnFile(0, 0, 0, 0, testing::TempDir() + "qmx_tint_huge.txt"));
   TMemoryStream* ms = nullptr;
