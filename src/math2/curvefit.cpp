@@ -508,7 +508,9 @@ double TCurveFit::GetSpearman() const {
   }
   const double D = ks.Sum, nn = n, w = nn * (nn * nn - 1);
   if (tx == 0 && ty == 0) return 1.0 - 6.0 * D / w;
-  if (12 * ty == w || 12 * tx == w) return 0.0;
+  // A column of equal values has 12·T = w; compared with a margin because w is rounded for
+  // n beyond 2·10^5, while any other tie pattern leaves w − 12·T of at least about 3n².
+  if (w - 12 * ty <= 1e-12 * w || w - 12 * tx <= 1e-12 * w) return 0.0;
   return (w - 6 * (D + tx + ty)) / std::sqrt((w - 12 * tx) * (w - 12 * ty));
 }
 

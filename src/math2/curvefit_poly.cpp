@@ -1,5 +1,6 @@
 // TCurveFit: polynomial fits by least squares on the library's singular value decomposition.
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <new>
 #include <vector>
@@ -95,7 +96,9 @@ double SquaredCorrelation(const std::vector<double>& t, const std::vector<double
   }
   if (!(svv > 0 && sff > 0)) return 0.0;
   const long double syy = svv - sv * sv / n, sfy = sff - sf * sf / n;
-  if (syy == 0 || sfy == 0) return 0.0;
+  // A constant column leaves only a rounding residue in its centred sum of squares.
+  const long double tiny = 8 * n * LDBL_EPSILON;
+  if (!(syy > tiny * svv) || !(sfy > tiny * sff)) return 0.0;
   const long double r = (sfv - sf * sv / n) / std::sqrt(std::fabs(syy * sfy));
   return static_cast<double>(r * r);
 }

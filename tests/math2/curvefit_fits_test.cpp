@@ -254,6 +254,12 @@ TEST(CurveFitPoly, TooFewPairsGiveTheMinimumNormInterpolantAndBadArraysRaise) {
   }
   std::vector<double> small(2);
   EXPECT_THROW(cf.CalcPolyFit(2, small, q, ns), EQMXMath2Error);
+  // Constant y: the correlation is undefined and FitQual is 0, also with a rounding residue.
+  TCurveFit flat;
+  for (int i = 0; i < 9; ++i) flat.EnterStatValue(1e3 + 0.1 * i, 0.3);
+  ASSERT_TRUE(flat.CalcPolyFit(2, c, q, ns));
+  EXPECT_EQ(q, 0.0);
+  EXPECT_NEAR(c[0] + 1e3 * (c[1] + 1e3 * c[2]), 0.3, 1e-12);
   double shift = 0;
   EXPECT_THROW(cf.CalcCenteredPolyFit(3, small, shift, q, ns), EQMXMath2Error);
 }
