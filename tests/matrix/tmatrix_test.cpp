@@ -393,6 +393,26 @@ TEST(TMatrixCopy, BlockCopiesClampEachBoundAndSkipOutside) {
   EXPECT_EQ(m.Elem(1, 3), 30);
 }
 
+// A minimal three-dimensional source: cell (c, r, l) holds 100*l + 10*c + r.
+struct Fake3D {
+  int32_t NrOfColumns() const { return 3; }
+  int32_t NrOfRows() const { return 2; }
+  int32_t NrOfLayers() const { return 4; }
+  double GetVal(int32_t c, int32_t r, int32_t l) const { return 100 * l + 10 * c + r; }
+};
+
+TEST(TMatrixCopy, OneLayerOfAThreeDimensionalSource) {
+  Fake3D src;
+  TMatrix m;
+  m.Resize(3, 2);
+  m.CopyFrom(&src, 2, 1, 3, 2, 9, 1, 1);  // layer 9 clamps to 4
+  EXPECT_EQ(m.Elem(1, 1), 421);
+  EXPECT_EQ(m.Elem(2, 2), 432);
+  m.CopyFrom(&src, 1, 1, 1, 1, -3, 3, 2);  // layer below 1 becomes 1
+  EXPECT_EQ(m.Elem(3, 2), 111);
+  m.CopyFrom(static_cast<const Fake3D*>(nullptr), 1, 1, 1, 1, 1, 1, 1);
+}
+
 TEST(TMatrixCopy, FromIntegerMatrix) {
   TIntMatrix im;
   im.Resize(2, 2);
