@@ -36,7 +36,11 @@ void EstimateProbDensity(TVector* data, TVector* density, double lowx, double hi
   if (factor <= 0) factor = 1.0;
 
   auto x = data->Data();
-  std::sort(x.begin(), x.end());
+  // NaNs go last: a plain < is no strict weak order with NaNs, and std::sort may then run
+  // outside the range.
+  std::sort(x.begin(), x.end(), [](double a, double b) {
+    return a < b || (!std::isnan(a) && std::isnan(b));
+  });
   data->Changed();
   const int32_t N = data->NrOfElem();
   // Progress runs over both phases; the total makes the last report exactly 100 percent.
