@@ -75,7 +75,7 @@ struct TIntMatrixIO {
     M.MakeValidRowRange(LoR, HiR);
     // No cell to save: an empty block cannot be written in this layout, so nothing is written;
     // neither is a block of a sparse matrix too large to be loaded again.
-    if (M.FNCol <= 0 || M.FNRow <= 0 || !CellCountAcceptable(HiC - LoC + 1, HiR - LoR + 1)) return;
+    if (M.FNCol <= 0 || M.FNRow <= 0 || (M.FIsSparse && !CellCountAcceptable(HiC - LoC + 1, HiR - LoR + 1))) return;
     for (int32_t x : {LoC, LoR, HiC, HiR}) WriteLongintToStream(Out, x);
     std::vector<int32_t> v = M.BlockValues(LoC, LoR, HiC, HiR);
     Out->Write(v.data(), v.size() * 4);
@@ -213,7 +213,8 @@ bool TIntMatrix::StoreOnFile(int32_t LoC, int32_t LoR, int32_t HiC, int32_t HiR,
   MakeValidRowRange(LoR, HiR);
   std::string out;
   // The logical block of a huge sparse matrix would not fit in memory: refused, like an empty one.
-  const bool writable = FNCol > 0 && FNRow > 0 && CellCountAcceptable(HiC - LoC + 1, HiR - LoR + 1);
+  const bool writable =
+      FNCol > 0 && FNRow > 0 && (!FIsSparse || CellCountAcceptable(HiC - LoC + 1, HiR - LoR + 1));
   if (writable) {
     for (int32_t x : {LoC, LoR, HiC, HiR}) {
       AppendInt(out, x);
