@@ -1,8 +1,8 @@
 // qmx fit FILE --model M: curve fit of y against x.
 // qmx bivar FILE: bivariate and rank statistics of two columns.
-// FILE holds two numeric columns, or more columns (CSV, semicolons, TABs or blanks) from which
-// --x N --y M pick two (1-based); lines without numbers in those columns, such as a header, are
-// skipped. A file ending in ".asc" is read as an ASC file of pairs.
+// FILE holds two numeric columns, or more columns (the tool's table reader: CSV, semicolons, TABs
+// or blanks, optional header line) from which --x N --y M pick two (1-based). A file ending in
+// ".asc" is read as an ASC file of pairs.
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "command.h"
+#include "csv.h"
 #include "qmx/asc.h"
 #include "qmx/math2.h"
 
@@ -20,50 +21,7 @@ namespace {
 using namespace qmxtool;
 using qmx::TCurveFit;
 
-std::string Trim(const std::string& s) {
-  const auto b = s.find_first_not_of(" \t\r\n\"");
-  if (b == std::string::npos) return "";
-  const auto e = s.find_last_not_of(" \t\r\n\"");
-  return s.substr(b, e - b + 1);
-}
-
-bool ToNumber(const std::string& field, double& v) {
-  const std::string t = Trim(field);
-  const char* b = t.data();
-  const char* e = b + t.size();
-  if (b != e && *b == '+') ++b;
-  if (b == e) return false;
-  const auto r = std::from_chars(b, e, v);
-  return r.ec == std::errc() && r.ptr == e && std::isfinite(v);
-}
-
-std::vector<std::string> Fields(const std::string& line) {
-  char sep = 0;
-  for (char c : {',', ';', '\t'})
-    if (line.find(c) != std::string::npos) {
-      sep = c;
-      break;
-    }
-  std::vector<std::string> f;
-  std::size_t i = 0;
-  if (sep) {
-    for (;;) {
-      const auto p = line.find(sep, i);
-      f.push_back(line.substr(i, p == std::string::npos ? std::string::npos : p - i));
-      if (p == std::string::npos) break;
-      i = p + 1;
-    }
-    return f;
-  }
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\r')) ++i;
-    std::size_t j = i;
-    while (j < line.size() && line[j] != ' ' && line[j] != '\r') ++j;
-    if (j > i) f.push_back(line.substr(i, j - i));
-    i = j;
-  }
-  return f;
-}
+bool ToNumber(const std::string& field, double& v) { return ParseNumberField(field, v); }
 
 bool ParseColumn(const Args& args, const std::string& opt, int def, int& col) {
   const std::string s = Option(args, opt);
@@ -84,18 +42,19 @@ std::string Load(const std::string& file, const Args& args, TCurveFit& cf) {
   int cx, cy;
   if (!ParseColumn(args, "--x", 1, cx) || !ParseColumn(args, "--y", 2, cy))
     return "--x and --y take column numbers from 1";
-  std::ifstream in(file);
-  if (!in) return "cannot open " + file;
-  std::string line;
-  while (std::getline(in, line)) {
-    const auto f = Fields(line);
-    double x, y;
-    if (f.size() >= std::size_t(std::max(cx, cy)) && ToNumber(f[std::size_t(cx - 1)], x) &&
-        ToNumber(f[std::size_t(cy - 1)], y))
-      cf.EnterStatValue(x, y);
-  }
-  if (cf.NumData() == 0) return "no numeric pairs in columns " + std::to_string(cx) + " and " +
-                                std::to_string(cy) + " of " + file;
+  NumericTable t;
+  std::string err;
+  if (!ReadNumericTable(file, t, err)) return err;
+  auto index = [&](int col) {
+    for (std::size_t i = 0; i < t.fileColumns.size(); ++i)
+      if (t.fileColumns[i] == col) return static_cast<long>(i);
+    return -1L;
+  };
+  const long ix = index(cx), iy = index(cy);
+  if (ix < 0 || iy < 0)
+    return "column " + std::to_string(ix < 0 ? cx : cy) + " of " + file + " is not numeric";
+  for (const auto& row : t.rows) cf.EnterStatValue(row[std::size_t(ix)], row[std::size_t(iy)]);
+  if (cf.NumData() == 0) return "no data lines in " + file;
   return "";
 }
 
