@@ -473,6 +473,14 @@ TEST(CurveFitSpline, NaturalHandValueAndClampedCubicReproduction) {
   EXPECT_NEAR(cf.CubicSpline(1.5), 0.6875, 1e-15);
   EXPECT_NEAR(cf.CubicSpline(1), 1, 1e-15);
   EXPECT_NEAR(cf.CubicSpline(2), 0, 1e-15);
+  // Mixed ends: slope 5 at the first knot, zero curvature at the last.
+  cf.SetNatural1(false);
+  cf.SetY1Dash(5);
+  const double h = 1e-5;
+  EXPECT_NEAR((cf.CubicSpline(h) - cf.CubicSpline(0)) / h, 5, 1e-3);
+  EXPECT_NEAR((cf.CubicSpline(2) - 2 * cf.CubicSpline(2 - h) + cf.CubicSpline(2 - 2 * h)) / (h * h), 0,
+              1e-3);
+  EXPECT_NEAR(cf.CubicSpline(1), 1, 1e-15);
 
   TCurveFit cub;
   auto p = [](double x) { return x * x * x - 2 * x + 1; };
