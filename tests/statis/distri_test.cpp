@@ -114,6 +114,15 @@ TEST(StudentT, CauchyAndTwoDegreesOfFreedom) {
   }
 }
 
+TEST(StudentT, LargeDegreesOfFreedomAgainstReferences) {
+  // References: 40-digit regularised incomplete beta, I_{n/(n+t^2)}(n/2, 1/2) / 2.
+  ExpectRel(tDistriIntegral(-20, 1000000), 2.866543523695186e-89L, kTol, "-20");
+  ExpectRel(tDistriIntegral(-5, 1000000), 2.866998935445371e-07L, kTol, "-5");
+  ExpectRel(tDistriIntegral(-1.5, 1000000), 0.06680735911839639L, kTol, "-1.5");
+  ExpectRel(tDistriIntegral(-0.3, 100000), 0.38208888959516885L, kTol, "-0.3");
+  ExpectRel(tDistriIntegral(-5, 100000), 2.8713508393208365e-07L, kTol, "-5, 1e5");
+}
+
 TEST(StudentT, QuantileClosedFormsAndTable) {
   const LD pi = 3.141592653589793238462643383279502884L;
   for (double p : kProbs) {
@@ -187,6 +196,16 @@ TEST(FDistri, EvenDegreesOfFreedomAgainstBinomialSums) {
       const LD want = binomSum(x, d1 / 2, d2 / 2);
       ExpectRel(FDistriIntegral(f, d1, d2), want, kTol, "F even df");
     }
+}
+
+TEST(FDistri, HugeDegreesOfFreedomAgainstQuadrature) {
+  // References: 35-digit numerical integration of the beta density (independent of the
+  // continued fraction used here).
+  ExpectRel(FDistriIntegral(0.99, 1000000, 1000000), 2.5151161085307875271e-7L, kTol, "0.99");
+  ExpectRel(FDistriIntegral(0.995, 1000000, 1000000), 0.0061006381868154913632L, kTol, "0.995");
+  ExpectRel(FDistriIntegral(0.998, 1000000, 1000000), 0.15841316210047910131L, kTol, "0.998");
+  ExpectRel(FDistriIntegral(0.9, 1000000, 999), 0.0079693716561296784184L, kTol, "0.9");
+  EXPECT_NEAR(FDistriIntegral(1, 1000000, 1000000), 0.5, 1e-15);  // symmetric at 1
 }
 
 TEST(FDistri, QuantileClosedFormAndInversionGrid) {
