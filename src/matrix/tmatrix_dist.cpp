@@ -162,6 +162,62 @@ inline double Term(double a, double b) {
   return a * b;  // ab of the similarity modes
 }
 
+// Sums of objects i and i+1 against objects j..j+7 (r0, r1), over the variables in increasing
+// order. The sixteen sums live in registers across the whole loop.
+template <int Mode>
+inline void Block2x8(const double* X, int32_t n, int32_t p, int32_t i, int32_t j, double* r0,
+                     double* r1) {
+#if defined(__SSE2__)
+  auto term = [](__m128d a, __m128d x) {
+    if constexpr (Mode == dmEuclid || Mode == dmEuclidSqr) {
+      const __m128d d = _mm_sub_pd(a, x);
+      return _mm_mul_pd(d, d);
+    } else if constexpr (Mode == dmManhattan) {
+      return _mm_andnot_pd(_mm_set1_pd(-0.0), _mm_sub_pd(a, x));  // |a - x|
+    } else {
+      return _mm_mul_pd(a, x);
+    }
+  };
+  __m128d s00 = _mm_setzero_pd(), s01 = s00, s02 = s00, s03 = s00;
+  __m128d s10 = s00, s11 = s00, s12 = s00, s13 = s00;
+  for (int32_t k = 0; k < p; ++k) {
+    const double* col = X + static_cast<std::size_t>(k) * n;
+    const __m128d a0 = _mm_set1_pd(col[i]), a1 = _mm_set1_pd(col[i + 1]);
+    const double* xj = col + j;
+    const __m128d x0 = _mm_loadu_pd(xj), x1 = _mm_loadu_pd(xj + 2);
+    const __m128d x2 = _mm_loadu_pd(xj + 4), x3 = _mm_loadu_pd(xj + 6);
+    s00 = _mm_add_pd(s00, term(a0, x0));
+    s01 = _mm_add_pd(s01, term(a0, x1));
+    s02 = _mm_add_pd(s02, term(a0, x2));
+    s03 = _mm_add_pd(s03, term(a0, x3));
+    s10 = _mm_add_pd(s10, term(a1, x0));
+    s11 = _mm_add_pd(s11, term(a1, x1));
+    s12 = _mm_add_pd(s12, term(a1, x2));
+    s13 = _mm_add_pd(s13, term(a1, x3));
+  }
+  _mm_storeu_pd(r0, s00);
+  _mm_storeu_pd(r0 + 2, s01);
+  _mm_storeu_pd(r0 + 4, s02);
+  _mm_storeu_pd(r0 + 6, s03);
+  _mm_storeu_pd(r1, s10);
+  _mm_storeu_pd(r1 + 2, s11);
+  _mm_storeu_pd(r1 + 4, s12);
+  _mm_storeu_pd(r1 + 6, s13);
+#else
+  std::fill_n(r0, 8, 0.0);
+  std::fill_n(r1, 8, 0.0);
+  for (int32_t k = 0; k < p; ++k) {
+    const double* col = X + static_cast<std::size_t>(k) * n;
+    const double a0 = col[i], a1 = col[i + 1];
+    const double* xj = col + j;
+    for (int t = 0; t < 8; ++t) {
+      r0[t] += Term<Mode>(a0, xj[t]);
+      r1[t] += Term<Mode>(a1, xj[t]);
+    }
+  }
+#endif
+}
+
 // Fills the distance matrix D (n x n, column-major) of the n objects in X (n x p, column-major,
 // variable k in column k). Per pair the terms are added over the variables in increasing order,
 // one after the other, exactly as DistanceOfObjects does; the loops only run 2 x 8 pairs side by
@@ -195,17 +251,8 @@ void DistanceBlocks(const double* X, int32_t n, int32_t p, const double* sq, dou
     double* c1 = &at(i + 1, 0);
     int32_t j = i + 2;
     for (; j + 8 <= n; j += 8) {
-      double r0[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-      double r1[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-      for (int32_t k = 0; k < p; ++k) {
-        const double* col = X + static_cast<std::size_t>(k) * n;
-        const double a0 = col[i], a1 = col[i + 1];
-        const double* xj = col + j;
-        for (int t = 0; t < 8; ++t) {
-          r0[t] += Term<Mode>(a0, xj[t]);
-          r1[t] += Term<Mode>(a1, xj[t]);
-        }
-      }
+      alignas(16) double r0[8], r1[8];
+      Block2x8<Mode>(X, n, p, i, j, r0, r1);
       finish(r0, i, j, 8);
       finish(r1, i + 1, j, 8);
       for (int t = 0; t < 8; ++t) {
