@@ -64,8 +64,8 @@ LD SolveTail(Eval eval, bool Increasing, LD target, LD x0) {
     }
     const LD du = unew - u;
     u = unew;
-    // Newton converges quadratically: after a step of 1e-12 the error left is far below one
-    // unit in the last place of a double.
+    // Halley converges cubically: after a step of 1e-12 the error left is far below one unit
+    // in the last place of a double.
     if (std::fabs(du) < 1e-12L * std::fmax(1, std::fabs(u))) break;
     if (std::isfinite(uA) && std::isfinite(uB) && uB - uA < 1e-17L * std::fmax(1, std::fabs(u)))
       break;
@@ -93,12 +93,15 @@ LD TDensity(LD t, LD nu) {
          2.506628274631000502415765284811045253007L;
 }
 
-LD TLowerNeg(LD s, LD nu, LD* dens = nullptr) {  // P(T <= -s), s >= 0; density at s
+// P(T <= -s), s >= 0; density at s; Central receives P(-s < T < 0), which is computed directly
+// (not as 1/2 minus the tail) wherever it is below about 1/4.
+LD TLowerNeg(LD s, LD nu, LD* dens = nullptr, LD* Central = nullptr) {
   const LD s2 = s * s;
   const LD x = nu / (nu + s2), y = s2 / (nu + s2);
   LD I, Ic, pre;
   acc::BetaI(nu / 2, 0.5L, x, y, I, Ic, &pre);
   if (dens) *dens = pre / s;  // x^(nu/2) y^(1/2) / B / s is the density
+  if (Central) *Central = Ic / 2;
   return I / 2;
 }
 
@@ -202,14 +205,28 @@ double tDistriQuantile(double p, int32_t df) {
   // Cornish-Fisher holds while z^2 is small against df; beyond, the tail law is the better.
   if (!(s0 < stail) || z2 > nu) s0 = stail;
   if (!(s0 > 0)) s0 = 1;
-  const LD s = SolveTail(
-      [&](LD v) {
-        TailDens td;
-        td.tail = TLowerNeg(v, nu, &td.dens);
-        td.dlogf = -(nu + 1) * v / (nu + v * v);
-        return td;
-      },
-      false, target, s0);
+  LD s;
+  if (target > 0.25L) {
+    // Near the median t is small and its digits lie in 1/2 - p (exact here): solve
+    // P(-s < T < 0) = 1/2 - target instead of the tail.
+    s = SolveTail(
+        [&](LD v) {
+          TailDens td;
+          TLowerNeg(v, nu, &td.dens, &td.tail);
+          td.dlogf = -(nu + 1) * v / (nu + v * v);
+          return td;
+        },
+        true, 0.5L - target, s0);
+  } else {
+    s = SolveTail(
+        [&](LD v) {
+          TailDens td;
+          td.tail = TLowerNeg(v, nu, &td.dens);
+          td.dlogf = -(nu + 1) * v / (nu + v * v);
+          return td;
+        },
+        false, target, s0);
+  }
   return static_cast<double>(p < 0.5 ? -s : s);
 }
 

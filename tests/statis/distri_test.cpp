@@ -131,6 +131,15 @@ TEST(StudentT, QuantileClosedFormsAndTable) {
     if (p != 0.5)
       ExpectRel(tDistriQuantile(p, 2), (2 * P - 1) / std::sqrt(2 * P * (1 - P)), kTol, "df2 q");
   }
+  // Next to the median t ~ (p - 1/2) / f(0): the digits of t lie in p - 1/2, not in the tail.
+  for (int df : {3, 10, 1000}) {
+    const LD n = df;
+    const LD f0 =
+        std::exp(std::lgamma((n + 1) / 2) - std::lgamma(n / 2)) / std::sqrt(n * pi);
+    const double p = 0.5 - std::ldexp(1.0, -54);
+    ExpectRel(tDistriQuantile(p, df), -std::ldexp(1.0L, -54) / f0, kTol, "near median");
+    ExpectRel(tDistriQuantile(0.5001, df), 1e-4L / f0, 1e-7, "near median, linear term");
+  }
   EXPECT_NEAR(tDistriQuantile(0.975, 10), 2.228138851986, 1e-11);
   EXPECT_NEAR(tDistriQuantile(0.995, 30), 2.749995653567, 1e-11);
   EXPECT_NEAR(tDistriQuantile(0.975, 1000000), 1.959966, 1e-6);
