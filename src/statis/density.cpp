@@ -8,6 +8,14 @@
 
 namespace qmx {
 
+namespace {
+
+// Ascending with NaNs last: a plain < is no strict weak order once NaNs are present, and the
+// standard sort and selection may then misbehave.
+bool NaNLast(double a, double b) { return a < b || (!std::isnan(a) && std::isnan(b)); }
+
+}  // namespace
+
 int32_t PercentileOfArray(TDoubleArray& data, double percentile, int32_t lo, int32_t hi,
                           double& value) {
   value = 0;
@@ -23,7 +31,7 @@ int32_t PercentileOfArray(TDoubleArray& data, double percentile, int32_t lo, int
   const int64_t ix = static_cast<int64_t>(std::nearbyint(percentile / 100.0 * double(n)));
   const int64_t pos = std::min<int64_t>(lo + ix, hi);
   auto first = data.begin() + lo, nth = data.begin() + pos, last = data.begin() + hi + 1;
-  std::nth_element(first, nth, last);
+  std::nth_element(first, nth, last, NaNLast);
   value = *nth;
   return 0;
 }
@@ -36,11 +44,7 @@ void EstimateProbDensity(TVector* data, TVector* density, double lowx, double hi
   if (factor <= 0) factor = 1.0;
 
   auto x = data->Data();
-  // NaNs go last: a plain < is no strict weak order with NaNs, and std::sort may then run
-  // outside the range.
-  std::sort(x.begin(), x.end(), [](double a, double b) {
-    return a < b || (!std::isnan(a) && std::isnan(b));
-  });
+  std::sort(x.begin(), x.end(), NaNLast);
   data->Changed();
   const int32_t N = data->NrOfElem();
   // Progress runs over both phases; the total makes the last report exactly 100 percent.

@@ -133,6 +133,10 @@ TEST(Percentile, StatusCodesAndRankPlacement) {
   EXPECT_EQ(PercentileOfArray(e, 100, 5, 9, v), 0);
   EXPECT_EQ(v, 14);
   EXPECT_EQ(e[0], 100);  // outside the range untouched
+  // NaNs rank above every number.
+  TDoubleArray n = {3, std::nan(""), 1, 2};
+  EXPECT_EQ(PercentileOfArray(n, 50, 0, 3, v), 0);
+  EXPECT_EQ(v, 3);
 }
 
 TEST(KernelDensity, ShapeOutputsAndProgress) {
