@@ -246,19 +246,6 @@ TEST(CalcEigVec, DiagonalFinishesInFirstPass) {
     for (int32_t r = 1; r <= 3; ++r) EXPECT_EQ(GetEigenResult(k, r), k == r ? 1.0 : 0.0);
 }
 
-TEST(CalcEigVec, TwoByTwoClosedForm) {
-  TMatrix A;
-  SetRows(A, {{2, 1}, {1, 2}});
-  ASSERT_TRUE(CalcEigVec(&A));
-  const int lo = GetEigenResult(1, 0) < GetEigenResult(2, 0) ? 1 : 2;
-  const int hi = 3 - lo;
-  EXPECT_NEAR(GetEigenResult(lo, 0), 1.0, 1e-15);
-  EXPECT_NEAR(GetEigenResult(hi, 0), 3.0, 1e-15);
-  EXPECT_NEAR(std::fabs(GetEigenResult(hi, 1)), std::sqrt(0.5), 1e-15);
-  EXPECT_NEAR(GetEigenResult(hi, 1), GetEigenResult(hi, 2), 1e-15);
-  EXPECT_NEAR(GetEigenResult(lo, 1), -GetEigenResult(lo, 2), 1e-15);
-}
-
 TEST(CalcEigVec, RandomSymmetricEigenpairsAndOrthonormality) {
   // 190 also takes the batch flush and the partial row blocks of the eigenvector updates.
   for (int32_t n : {5, 17, 40, 190}) {
