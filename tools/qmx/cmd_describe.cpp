@@ -194,7 +194,7 @@ int Describe(const std::string& file, const std::string& columnOpt) {
   row("quartiles Q1 Q2 Q3", Num(q1) + "  " + Num(q2) + "  " + Num(q3));
   std::string pct;
   for (double p : {5.0, 10.0, 90.0, 95.0})
-    pct += "P" + Num(p) + "=" + Num(vec.Percentile(p, 0, 0)) + "  ";
+    pct.append("P").append(Num(p)).append("=").append(Num(vec.Percentile(p, 0, 0))).append("  ");
   row("percentiles", pct);
   row("mode", Num(vec.Mode(0, 0)));
   if (mn >= 0)
