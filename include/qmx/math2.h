@@ -3,6 +3,4 @@
 #pragma once
 
 #include "qmx/math2/multivar.h"
-#if __has_include("qmx/math2/curvefit.h")
 #include "qmx/math2/curvefit.h"
-#endif

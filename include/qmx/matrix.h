@@ -3,9 +3,5 @@
 
 #include "qmx/matrix/matxml.h"
 #include "qmx/matrix/tmatrix.h"
-#if __has_include("qmx/matrix/tintmatrix.h")
 #include "qmx/matrix/tintmatrix.h"
-#endif
-#if __has_include("qmx/vector.h")
 #include "qmx/vector.h"
-#endif

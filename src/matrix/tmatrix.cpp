@@ -9,10 +9,7 @@
 #include "qmx/math1.h"
 #include "qmx/matrix/tmatrix.h"
 #include "qmx/vector.h"
-#if __has_include("qmx/matrix/tintmatrix.h")
 #include "qmx/matrix/tintmatrix.h"
-#define QMX_HAVE_TINTMATRIX 1
-#endif
 
 namespace qmx {
 
@@ -484,7 +481,6 @@ void TMatrix::CopyFrom(const TMatrix* MatSource, int32_t SourceColLo, int32_t So
                 [&](int32_t c, int32_t r) { return MatSource->Cell(c, r); });
 }
 
-#ifdef QMX_HAVE_TINTMATRIX
 void TMatrix::CopyFrom(const TIntMatrix* MatSource, int32_t SourceColLo, int32_t SourceRowLo,
                        int32_t SourceColHi, int32_t SourceRowHi, int32_t DestCol,
                        int32_t DestRow) {
@@ -493,7 +489,6 @@ void TMatrix::CopyFrom(const TIntMatrix* MatSource, int32_t SourceColLo, int32_t
                 SourceColHi, SourceRowHi, DestCol, DestRow,
                 [&](int32_t c, int32_t r) { return double(MatSource->GetVal(c, r)); });
 }
-#endif
 
 void TMatrix::CopyFromVec(TDims Dim, const TVector* VecSource, int32_t Source1stElem,
                           int32_t SourceLastElem, int32_t DestCol, int32_t DestRow) {

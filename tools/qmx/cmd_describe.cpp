@@ -11,63 +11,12 @@
 #include <vector>
 
 #include "command.h"
+#include "csv.h"
 #include "qmx/vector.h"
 
 namespace {
 
 using namespace qmxtool;
-
-std::string Trim(const std::string& s) {
-  std::size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return "";
-  std::size_t e = s.find_last_not_of(" \t\r\n");
-  std::string t = s.substr(b, e - b + 1);
-  if (t.size() >= 2 && (t.front() == '"' || t.front() == '\'') && t.back() == t.front())
-    t = t.substr(1, t.size() - 2);
-  return t;
-}
-
-bool ParseNumber(const std::string& field, double& v) {
-  std::string t = Trim(field);
-  const char* b = t.data();
-  const char* e = b + t.size();
-  if (b != e && *b == '+') ++b;
-  if (b == e) return false;
-  auto r = std::from_chars(b, e, v);
-  return r.ec == std::errc() && r.ptr == e && std::isfinite(v);
-}
-
-// Fields of one line: comma, semicolon or tab separated when the line has such a separator,
-// otherwise separated by blanks.
-std::vector<std::string> Split(const std::string& line) {
-  char sep = 0;
-  for (char c : {',', ';', '\t'})
-    if (line.find(c) != std::string::npos) {
-      sep = c;
-      break;
-    }
-  std::vector<std::string> f;
-  if (sep) {
-    std::size_t start = 0;
-    for (;;) {
-      std::size_t p = line.find(sep, start);
-      f.push_back(Trim(line.substr(start, p == std::string::npos ? std::string::npos : p - start)));
-      if (p == std::string::npos) break;
-      start = p + 1;
-    }
-  } else {
-    std::size_t i = 0;
-    while (i < line.size()) {
-      while (i < line.size() && (line[i] == ' ' || line[i] == '\r')) ++i;
-      if (i >= line.size()) break;
-      std::size_t j = i;
-      while (j < line.size() && line[j] != ' ' && line[j] != '\r') ++j;
-      f.push_back(line.substr(i, j - i));
-      i = j;
-    }
-  }
-  return f;
-}
 
 std::string Num(double v) {
   char buf[64];
@@ -120,8 +69,8 @@ int Describe(const std::string& file, const std::string& columnOpt) {
   for (int rc; (rc = ReadLine(f.get(), line, 1 << 20)) != 0;) {
     ++ln;
     if (rc == 2) return Fail("line " + std::to_string(ln) + " of \"" + file + "\" is too long");
-    if (Trim(line).empty()) continue;
-    std::vector<std::string> fields = Split(line);
+    std::vector<std::string> fields = SplitFields(line);
+    if (fields.empty() || (fields.size() == 1 && fields[0].empty())) continue;
     maxCols = std::max(maxCols, fields.size());
     const bool first = !haveFirst;
     if (first) {
@@ -131,14 +80,14 @@ int Describe(const std::string& file, const std::string& columnOpt) {
     double v;
     if (column == 0) {
       for (std::size_t c = 0; c < fields.size() && !column; ++c)
-        if (ParseNumber(fields[c], v)) column = static_cast<int>(c) + 1;
+        if (ParseNumberField(fields[c], v)) column = static_cast<int>(c) + 1;
       if (column == 0) {
         if (!first) ++missing;
         continue;
       }
     }
     const auto ci = static_cast<std::size_t>(column - 1);
-    if (ci < fields.size() && ParseNumber(fields[ci], v)) {
+    if (ci < fields.size() && ParseNumberField(fields[ci], v)) {
       values.push_back(v);
       where.push_back(ln);
     } else if (!first) {
@@ -151,7 +100,7 @@ int Describe(const std::string& file, const std::string& columnOpt) {
   std::string name = column > 0 ? "column " + std::to_string(column) : "";
   double dummy;
   if (column > 0 && static_cast<std::size_t>(column) <= firstFields.size() &&
-      !ParseNumber(firstFields[static_cast<std::size_t>(column - 1)], dummy))
+      !ParseNumberField(firstFields[static_cast<std::size_t>(column - 1)], dummy))
     name += " (" + firstFields[static_cast<std::size_t>(column - 1)] + ")";
   if (values.empty())
     return Fail("no numeric data in " + (name.empty() ? "" : name + " of ") + "\"" + file + "\"");
