@@ -92,7 +92,8 @@ uint32_t CalcNextCRC32(uint8_t Data, uint32_t Accu) noexcept;
 // ---- stream number helpers ------------------------------------------------------------------
 
 // Extended floats are stored as 10 bytes (64-bit mantissa, sign and 15-bit exponent),
-// little-endian; 32-bit integers as 4 bytes little-endian.
+// little-endian; 32-bit integers as 4 bytes little-endian. Writing to a null stream does
+// nothing; reading from one sets Error.
 void WriteExtendedToStream(TStream* Stream, long double Value);
 long double ReadExtendedFromStream(TStream* Stream, bool& Error);
 void WriteLongintToStream(TStream* Stream, int32_t Value);
@@ -114,6 +115,7 @@ std::string RemoveControlChars(const std::string& Text);
 class TBitFld : public TComponent {
  public:
   explicit TBitFld(TComponent* AOwner = nullptr) : TComponent(AOwner) {}
+  std::string ClassName() const override { return "TBitFld"; }
   // Bits 0..n become valid (n+1 bits); new bits are false.
   void SetSize(int32_t n);
   int32_t Size() const noexcept { return static_cast<int32_t>(FBits.size()) - 1; }

@@ -110,7 +110,7 @@ class TMemoryStream : public TStream {
 
 enum TFileStreamMode { fmCreate, fmOpenRead, fmOpenReadWrite };
 
-// File stream; the constructor raises EQMXError when the file cannot be opened.
+// File stream; the constructor raises Exception when the file cannot be opened.
 class TFileStream : public TStream {
  public:
   TFileStream(const std::string& FileName, TFileStreamMode Mode);

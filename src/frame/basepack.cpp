@@ -42,6 +42,7 @@ uint32_t CalcNextCRC32(uint8_t Data, uint32_t Accu) noexcept {
 // ---- stream number helpers ------------------------------------------------------------------
 
 void WriteExtendedToStream(TStream* Stream, long double Value) {
+  if (!Stream) return;  // nothing to write to; the readers treat a null stream as an error
   // The first 10 bytes of an x87 extended value are the number itself (the rest is padding).
   uint8_t buf[16] = {};
   std::memcpy(buf, &Value, sizeof(long double) < 16 ? sizeof(long double) : 16);
@@ -60,6 +61,7 @@ long double ReadExtendedFromStream(TStream* Stream, bool& Error) {
 }
 
 void WriteLongintToStream(TStream* Stream, int32_t Value) {
+  if (!Stream) return;
   auto u = static_cast<uint32_t>(Value);
   uint8_t buf[4] = {uint8_t(u), uint8_t(u >> 8), uint8_t(u >> 16), uint8_t(u >> 24)};
   Stream->Write(buf, 4);

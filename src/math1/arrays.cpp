@@ -91,19 +91,29 @@ struct TShiftedSums {
   double shift;
   double s = 0.0;
   double q = 0.0;
+  double raw = 0.0;  // plain sum: finite where deviations of opposite sign overflow
+  bool allFinite = true;
   explicit TShiftedSums(double first) : shift(std::isfinite(first) ? first : 0.0) {}
   void Add(double x) {
     const double d = x - shift;
     s += d;
     q += d * d;
+    raw += x;
+    allFinite &= std::isfinite(x);
   }
   void Finish(double n, double& Mean, double& Variance) const {
     Mean = shift + s / n;
+    // Finite data have a finite mean; deviations of 2e308 from the shift must not make it
+    // infinite (1e308, 0, -1e308, 3 has mean 0.75).
+    if (!std::isfinite(Mean) && allFinite && std::isfinite(raw)) Mean = raw / n;
     if (n < 3.0) {
       Variance = 1.0;
     } else {
       Variance = (q - s * s / n) / (n - 1.0);
       if (Variance < 0.0) Variance = 0.0;
+      // Finite data whose squared deviations pass the double range meet inf - inf above; the
+      // variance is then too large to represent, not undefined.
+      if (Variance != Variance && allFinite) Variance = std::numeric_limits<double>::infinity();
     }
   }
 };

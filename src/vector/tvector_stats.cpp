@@ -59,6 +59,10 @@ void TVector::MeanVar(int32_t LowElem, int32_t HighElem, double& Mean, double& V
   } else {
     Variance = (Q - D * D / dn) / (dn - 1);
     if (Variance < 0) Variance = 0;
+    // Finite data whose squared deviations pass the double range meet inf - inf above; the
+    // variance is then too large to represent, not undefined.
+    if (Variance != Variance && std::all_of(x, x + n, [](double v) { return std::isfinite(v); }))
+      Variance = std::numeric_limits<double>::infinity();
   }
 }
 

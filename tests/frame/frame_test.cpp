@@ -143,6 +143,17 @@ TEST(Streams, NumbersRoundTripAndShortReadsFlagErrors) {
   EXPECT_TRUE(err);
 }
 
+TEST(Streams, NullStreamIsNotWrittenAndFailsToRead) {
+  WriteExtendedToStream(nullptr, 2.5L);  // must neither crash nor write anywhere
+  WriteLongintToStream(nullptr, 7);
+  bool err = false;
+  EXPECT_EQ(ReadExtendedFromStream(nullptr, err), 0.0L);
+  EXPECT_TRUE(err);
+  err = false;
+  EXPECT_EQ(ReadLongintFromStream(nullptr, err), 0);
+  EXPECT_TRUE(err);
+}
+
 TEST(Streams, FileStreamWritesAndReadsBack) {
   std::string name = testing::TempDir() + "qmx_frame_stream.bin";
   {
@@ -190,6 +201,17 @@ TEST(BitFld, SetCountInvertCombine) {
   EXPECT_EQ(c.CountTrueBits(), 2);
   a.Invert();
   EXPECT_EQ(a.CountTrueBits(), 8);
+}
+
+TEST(BitFld, AssignFromAnotherClassNamesTheBitSet) {
+  TBitFld bits;
+  TComponent other;
+  try {
+    bits.Assign(&other);
+    FAIL() << "no error";
+  } catch (const EConvertError& e) {
+    EXPECT_STREQ(e.what(), "Cannot assign a TComponent to a TBitFld");
+  }
 }
 
 TEST(Random, SeededSequencesRepeatAndStayInRange) {

@@ -105,6 +105,27 @@ TEST(MeanVarOfArray, SampleVarianceAndSmallCounts) {
   EXPECT_EQ(m, std::numeric_limits<double>::infinity());
 }
 
+TEST(MeanVarOfArray, SpreadBeyondTheDoubleRangeIsInfinite) {
+  // Deviations of 2e308 from the first value: the variance (about 1.3e616) cannot be
+  // represented, but the data are finite, so it is infinite rather than undefined.
+  const double kInfinity = std::numeric_limits<double>::infinity();
+  TDoubleArray d{1e308, -1e308, 3};
+  double m = 0, v = 0;
+  EXPECT_EQ(MeanVarOfArray(d, 0, 2, m, v), 0);
+  EXPECT_DOUBLE_EQ(m, 1.0);
+  EXPECT_EQ(v, kInfinity);
+  TDouble2DArray d2{{1e308, 0}, {-1e308, 3}};
+  EXPECT_EQ(MeanVarOfArray(d2, 0, 0, 1, 0, m, v), 0);  // column 0: 1e308, -1e308
+  EXPECT_EQ(v, 1.0);                                   // two values: the fixed 1.0
+  EXPECT_EQ(MeanVarOfArray(d2, 0, 0, 1, 1, m, v), 0);  // all four values
+  EXPECT_DOUBLE_EQ(m, 0.75);
+  EXPECT_EQ(v, kInfinity);
+  // An infinite element has no variance at all.
+  TDoubleArray inf{1e308, -kInfinity, 3};
+  EXPECT_EQ(MeanVarOfArray(inf, 0, 2, m, v), 0);
+  EXPECT_TRUE(std::isnan(v));
+}
+
 TEST(MeanVarOfArray, EmptyBadAndNaN) {
   TDoubleArray d{1, 2, 3};
   double m = 7, v = 7;

@@ -63,6 +63,21 @@ TEST(VectorStats, MeanVarConventionAndLargeOffset) {
   EXPECT_DOUBLE_EQ(var, 5.0 / 3.0);
 }
 
+TEST(VectorStats, MeanVarOfHugeFiniteSpreadIsInfinite) {
+  TVector v;
+  double m, var;
+  Set(v, {1e308, -1e308, 3});  // mean 1; squared deviations about 2e616
+  v.MeanVar(0, 0, m, var);
+  EXPECT_DOUBLE_EQ(m, 1.0);
+  EXPECT_EQ(var, kInf);
+  Set(v, {1e308, -kInf, 3});  // an infinite element leaves the variance undefined
+  v.MeanVar(0, 0, m, var);
+  EXPECT_TRUE(std::isnan(var));
+  Set(v, {1e308, kNaN, 3});
+  v.MeanVar(0, 0, m, var);
+  EXPECT_TRUE(std::isnan(var));
+}
+
 TEST(VectorStats, SkewKurtHandComputed) {
   TVector v;
   double s, k;

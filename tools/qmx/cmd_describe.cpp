@@ -159,10 +159,14 @@ int Describe(const std::string& file, const std::string& columnOpt) {
   const int want = std::clamp(static_cast<int>(std::ceil(std::log2(double(n)))) + 1, 1, 30);
   const double width = mx > mn ? NiceWidth(mx - mn, want) : 1.0;
   const double first = std::floor(mn / width) * width;
-  const int bins = std::max(1, static_cast<int>(std::floor((mx - first) / width)) + 1);
+  // A range beyond the double range gives an infinite width and no bins at all.
+  const bool binnable = std::isfinite(width) && std::isfinite(first) &&
+                        std::isfinite(first + (want + 2) * width);
+  const int bins =
+      binnable ? std::max(1, static_cast<int>(std::floor((mx - first) / width)) + 1) : 0;
   qmx::TIntVector histo;
   int32_t under, over, maxCnt;
-  if (vec.Histogram(1, n, first, first + bins * width, width, &histo, under, over, maxCnt) &&
+  if (binnable && vec.Histogram(1, n, first, first + bins * width, width, &histo, under, over, maxCnt) &&
       maxCnt > 0) {
     std::printf("  histogram (bin width %s)\n", Num(width).c_str());
     for (int32_t b = 1; b <= histo.NrOfElem(); ++b) {
