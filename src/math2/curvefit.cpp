@@ -190,6 +190,13 @@ void TCurveFit::FlipXY() {
   std::swap(S.sumlnxbyy, S.sumlnybyx);
   std::swap(S.sumxqlny, S.sumyqlnx);
   S.sumDiff = -S.sumDiff;
+  // The indicators name the sums they invalidate, and those sums have just changed sides.
+  TCurveFitErrorSet flipped;
+  if (FErrIndic.Contains(cfeXLE0)) flipped.Include(cfeYLE0);
+  if (FErrIndic.Contains(cfeYLE0)) flipped.Include(cfeXLE0);
+  if (FErrIndic.Contains(cfeXEQ0)) flipped.Include(cfeYEQ0);
+  if (FErrIndic.Contains(cfeYEQ0)) flipped.Include(cfeXEQ0);
+  FErrIndic = flipped;
   FX.swap(FY);
   // The splines interpolate y over x and the two tie counts are per column, so every cache
   // describes the old orientation.
@@ -288,7 +295,8 @@ bool QuartilesOf(const std::vector<double>& col, int32_t n, double& q1, double& 
   q1 = q2 = q3 = 0.0;
   if (n <= 0) return false;
   std::vector<double> s(col.begin(), col.begin() + n);
-  std::sort(s.begin(), s.end(), [](double a, double b) { return a < b; });
+  // The library's array order puts NaNs last; a plain comparison would leave numbers unsorted.
+  SortArray(std::span<double>(s), true);
   auto q = [&](double frac) {
     if (n == 1) return s[0];
     const double p = (n + 1) * frac;

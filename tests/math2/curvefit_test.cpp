@@ -536,3 +536,42 @@ TEST(CurveFitASC, WrongColumnCountRaisesAndUnwritableTargetReports) {
   EXPECT_NE(cf.ExportAsASC(bad, "", 3), "");
   EXPECT_FALSE(std::filesystem::exists(bad));
 }
+
+// ---- orientation of the error indicators and NaN in the quartiles ------------------------------
+
+TEST(CurveFitData, FlipXYMovesTheErrorIndicatorsWithTheSums) {
+  TCurveFit cf;
+  Fill(cf, {0, 1, 2}, {1, 2, 3});
+  ASSERT_TRUE(cf.ErrIndic().Contains(cfeXEQ0));
+  ASSERT_TRUE(cf.ErrIndic().Contains(cfeXLE0));
+  ASSERT_FALSE(cf.ErrIndic().Contains(cfeYEQ0));
+  cf.FlipXY();  // now x = 1 2 3, y = 0 1 2
+  EXPECT_TRUE(cf.ErrIndic().Contains(cfeYEQ0));
+  EXPECT_TRUE(cf.ErrIndic().Contains(cfeYLE0));
+  EXPECT_FALSE(cf.ErrIndic().Contains(cfeXEQ0));
+  EXPECT_FALSE(cf.ErrIndic().Contains(cfeXLE0));
+  double k0 = 0, k1 = 0, q = 0;
+  // The zero now sits in y: the models dividing by y or taking its logarithm must refuse...
+  EXPECT_THROW(cf.CalcReciLinFit(k0, k1, q), EQMXMath2Error);
+  EXPECT_THROW(cf.CalcExponentialFit(k0, k1, q), EQMXMath2Error);
+  // ...and y = k0 + k1/x is valid. With u = 1/x = 1, 1/2, 1/3: Suu = 78/324, Suy = -2/3, so
+  // k1 = -36/13 and k0 = 1 - k1·11/18 = 35/13.
+  cf.CalcHyperbolFit(k0, k1, q);
+  EXPECT_NEAR(k1, -36.0 / 13, 1e-14);
+  EXPECT_NEAR(k0, 35.0 / 13, 1e-14);
+  cf.FlipXY();
+  EXPECT_TRUE(cf.ErrIndic().Contains(cfeXEQ0));
+  EXPECT_FALSE(cf.ErrIndic().Contains(cfeYEQ0));
+  EXPECT_FALSE(cf.ErrIndic().Contains(cfeYLE0));
+}
+
+TEST(CurveFitStats, QuartilesSortNaNLastAndKeepTheNumbersInOrder) {
+  TCurveFit cf;
+  Fill(cf, {3, std::nan(""), 1, 2}, {0, 0, 0, 0});
+  double q1, q2, q3;
+  ASSERT_TRUE(cf.QuartilesX(q1, q2, q3));
+  // Sorted 1 2 3 NaN: ranks 1.25 and 2.5 lie among the numbers.
+  EXPECT_EQ(q1, 1.25);
+  EXPECT_EQ(q2, 2.5);
+  EXPECT_TRUE(std::isnan(q3));
+}
