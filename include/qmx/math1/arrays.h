@@ -50,8 +50,8 @@ int32_t MinMaxOfArray(const TDouble2DArray& Data, int32_t LoRow, int32_t LoCol, 
                       int32_t& MinCol, int32_t& MaxRow, int32_t& MaxCol);
 
 // Mean and variance of Data[LoIx..HiIx]: Variance is 1.0 for one or two elements, else the
-// unbiased sample variance (negative rounding results become 0). An empty range returns 0 with
-// Mean = Variance = 0.
+// unbiased sample variance (negative rounding results become 0; finite data whose spread passes
+// the double range give +inf). An empty range returns 0 with Mean = Variance = 0.
 int32_t MeanVarOfArray(std::span<const double> Data, int32_t LoIx, int32_t HiIx, double& Mean,
                        double& Variance);
 int32_t MeanVarOfArray(const TDouble2DArray& Data, int32_t LoRow, int32_t LoCol, int32_t HiRow,
