@@ -260,6 +260,9 @@ bool CalcPrincComp(const TMatrix* DataMat, int32_t LowCol, int32_t HighCol, int3
   DataMat->MakeValidColRange(LowCol, HighCol);
   const int32_t p = HighCol - LowCol + 1;
   if (DataMat->NrOfColumns() < 1 || p < 1) return false;
+  // The eigen analysis refuses more than 10000 columns; the covariance matrix (up to
+  // gigabytes) is not built for nothing.
+  if (p > 10000) return false;
   {
     TMatrix cov;
     if (!cov.Resize(p, p)) return false;

@@ -182,7 +182,9 @@ double WeibullDensity(double x, double beta, double eta) {
 }
 
 double HyperGeoDistriDensity(double p, int32_t npop, int32_t nsample, int32_t k) {
-  if (p < 0 || p > 1)
+  // Written as !(0 <= p <= 1) so that a NaN is refused too: it would reach the integer
+  // conversion of m below.
+  if (!(p >= 0 && p <= 1))
     throw EQMXStatisError("HyperGeoDistriDensity: probability p must be between 0.0 and 1.0");
   if (npop <= 0) throw EQMXStatisError("HyperGeoDistriDensity: npop must be greater than 0");
   if (nsample > npop)
@@ -190,7 +192,8 @@ double HyperGeoDistriDensity(double p, int32_t npop, int32_t nsample, int32_t k)
   if (nsample < 1)
     throw EQMXStatisError("HyperGeoDistriDensity: nsample must not be less than 1");
   const int32_t m = static_cast<int32_t>(std::nearbyint(p * npop));
-  if (k < 0 || k > m || k > nsample || k < nsample + m - npop) return 0;
+  // 64-bit: nsample + m reaches twice the 32-bit range for populations near its top.
+  if (k < 0 || k > m || k > nsample || int64_t(k) < int64_t(nsample) + m - npop) return 0;
   auto lc = [](LD a, LD b) { return LD(LnGamma(double(a + 1))) - LnGamma(double(b + 1)) - LnGamma(double(a - b + 1)); };
   return static_cast<double>(
       std::exp(lc(m, k) + lc(LD(npop) - m, LD(nsample) - k) - lc(npop, nsample)));
@@ -210,6 +213,8 @@ double FisherTransformInv(double z) {
 }
 
 double ConfidenceInterval(double alpha, double sd, int32_t n) {
+  // No observations: the half-width would be an infinity or NaN; 0 is the neutral value.
+  if (n < 1) return 0;
   return nDistriQuantile(1 - alpha / 2) * sd / std::sqrt(static_cast<double>(n));
 }
 

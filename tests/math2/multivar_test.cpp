@@ -423,6 +423,21 @@ TEST(CalcPrincComp, NonPositiveEigenvaluesAreNotMoved) {
   for (int32_t k = positives + 1; k <= 3; ++k) EXPECT_LE(GetEigenResult(k, 0), 0.0);
 }
 
+TEST(CalcPrincComp, MoreThanTenThousandColumnsRefusedWithoutWork) {
+  TMatrix S;
+  SetRows(S, {{2, 0}, {0, 1}});  // mode 0 over two rows: diag(4, 1)
+  ASSERT_TRUE(CalcPrincComp(&S, 1, 2, 0, 0, 0, false));
+  // 10001 variables exceed the eigen analysis; the 10001 x 10001 covariance matrix is not built
+  // (no progress step is taken) and the previous result stays.
+  TMatrix D;
+  ASSERT_TRUE(D.Resize(10001, 3));
+  ProcStat = 0;
+  EXPECT_FALSE(CalcPrincComp(&D, 1, 10001, 0, 0, 1, true));
+  EXPECT_EQ(ProcStat, 0.0);
+  EXPECT_EQ(GetEigenSize(), 2);
+  EXPECT_EQ(GetEigenResult(1, 0), 4.0);
+}
+
 // ---- PseudoInverse -------------------------------------------------------------------------
 
 namespace {

@@ -173,3 +173,60 @@ TEST(KernelDensity, ShapeOutputsAndProgress) {
   ASSERT_EQ(dens.NrOfElem(), 11);
   for (int k = 1; k <= 11; ++k) EXPECT_GT(dens.Elem(k), 0);
 }
+
+TEST(KernelDensity, HandComputedBandwidths) {
+  // Sorted data 0, 1, 3 with window 2.5. Neighbour gaps within the window, counted as the scans
+  // walk down from i + 1 and up from i - 1:
+  //   x = 0: gaps 1 (down), 1 and 2 (up)        -> h = 4/3
+  //   x = 1: gaps 2 and 1 (down), 1 and 2 (up)  -> h = 6/4
+  //   x = 3: gaps 2 and 1 (down), 2 (up)        -> h = 5/3
+  // With factor 2 the kernel widths are 8/3, 3 and 10/3.
+  TVector data, dens;
+  data.SetVecSize(3);
+  data.SetVal(1, 3);
+  data.SetVal(2, 0);
+  data.SetVal(3, 1);
+  int32_t mn = -7, mx = -7;
+  EstimateProbDensity(&data, &dens, -2, 8, 2.0, 2.5, 10, mn, mx);
+  ASSERT_EQ(dens.NrOfElem(), 11);
+  const double xs[3] = {0, 1, 3}, ls[3] = {8.0 / 3, 3.0, 10.0 / 3};
+  const double c = 0.3989422804014327;  // 1 / sqrt(2 pi)
+  double best = 0;
+  int32_t bestk = 0;
+  for (int k = 0; k <= 10; ++k) {
+    const double x = -2.0 + k;
+    double expect = 0;
+    for (int i = 0; i < 3; ++i) {
+      const double t = (x - xs[i]) / ls[i];
+      expect += c / ls[i] * std::exp(-0.5 * t * t);
+    }
+    expect /= 3;
+    EXPECT_NEAR(dens.Elem(k + 1), expect, 1e-15) << k;
+    if (expect > best) {
+      best = expect;
+      bestk = k + 1;
+    }
+  }
+  EXPECT_EQ(mx, bestk);
+  EXPECT_EQ(mn, 11);  // the right end, farthest from the data
+}
+
+TEST(SmallDistributions, HypergeometricRefusesNaNAndHugePopulations) {
+  try {
+    HyperGeoDistriDensity(std::nan(""), 10, 3, 1);
+    ADD_FAILURE() << "no error";
+  } catch (const EQMXStatisError& e) {
+    EXPECT_STREQ(e.what(), "HyperGeoDistriDensity: probability p must be between 0.0 and 1.0");
+  }
+  // Every member a success, the sample nearly the whole population: exactly nsample successes.
+  const int32_t N = 2147483647;
+  EXPECT_EQ(HyperGeoDistriDensity(1.0, N, N - 5, N - 6), 0);
+  EXPECT_NEAR(HyperGeoDistriDensity(1.0, N, N - 5, N - 5), 1.0, 1e-6);
+}
+
+TEST(Normal, ConfidenceIntervalWithoutObservations) {
+  EXPECT_EQ(ConfidenceInterval(0.05, 2, 0), 0);
+  EXPECT_EQ(ConfidenceInterval(0.05, 2, -4), 0);
+  // 1 - alpha/2 = 0.995: z = 2.5758293035489
+  EXPECT_NEAR(ConfidenceInterval(0.01, 3, 9), 2.5758293035489, 1e-6);
+}
