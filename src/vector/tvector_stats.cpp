@@ -54,6 +54,11 @@ void TVector::MeanVar(int32_t LowElem, int32_t HighElem, double& Mean, double& V
   const double Q = (q[0] + q[1]) + (q[2] + q[3]);
   const double dn = static_cast<double>(n);
   Mean = S / dn;
+  // A plain sum of finite values may overflow (1e308 three times); the sum of deviations from
+  // the first value then still gives the mean.
+  if (!std::isfinite(Mean) && std::isfinite(k + D / dn) &&
+      std::all_of(x, x + n, [](double v) { return std::isfinite(v); }))
+    Mean = k + D / dn;
   if (n < 3) {
     Variance = 1.0;
   } else {

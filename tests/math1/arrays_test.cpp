@@ -120,6 +120,10 @@ TEST(MeanVarOfArray, SpreadBeyondTheDoubleRangeIsInfinite) {
   EXPECT_EQ(MeanVarOfArray(d2, 0, 0, 1, 1, m, v), 0);  // all four values
   EXPECT_DOUBLE_EQ(m, 0.75);
   EXPECT_EQ(v, kInfinity);
+  TDoubleArray same{1e308, 1e308, 1e308};  // a plain sum would overflow
+  EXPECT_EQ(MeanVarOfArray(same, 0, 2, m, v), 0);
+  EXPECT_EQ(m, 1e308);
+  EXPECT_EQ(v, 0.0);
   // An infinite element has no variance at all.
   TDoubleArray inf{1e308, -kInfinity, 3};
   EXPECT_EQ(MeanVarOfArray(inf, 0, 2, m, v), 0);

@@ -70,6 +70,10 @@ TEST(VectorStats, MeanVarOfHugeFiniteSpreadIsInfinite) {
   v.MeanVar(0, 0, m, var);
   EXPECT_DOUBLE_EQ(m, 1.0);
   EXPECT_EQ(var, kInf);
+  Set(v, {1e308, 1e308, 1e308});  // the plain sum overflows; the mean is still 1e308
+  v.MeanVar(0, 0, m, var);
+  EXPECT_EQ(m, 1e308);
+  EXPECT_EQ(var, 0.0);
   Set(v, {1e308, -kInf, 3});  // an infinite element leaves the variance undefined
   v.MeanVar(0, 0, m, var);
   EXPECT_TRUE(std::isnan(var));
