@@ -1,6 +1,7 @@
 // Percentile of an array and the adaptive kernel density estimate.
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <vector>
 
 #include "qmx/statis.h"
@@ -79,6 +80,14 @@ void EstimateProbDensity(TVector* data, TVector* density, double lowx, double hi
     inv[i] = 1.0 / (l > 0 ? l : factor);
   }
 
+  // The density may be written into the data vector itself: its resize would free the sorted
+  // data still to be read, so they are kept apart first.
+  std::vector<double> kept;
+  std::span<const double> xs = x;
+  if (density == data) {
+    kept.assign(x.begin(), x.end());
+    xs = kept;
+  }
   density->SetVecSize(numsteps + 1);
   auto d = density->Data();
   const double scale = uc_sqrt2pitom1 / N;
@@ -87,7 +96,7 @@ void EstimateProbDensity(TVector* data, TVector* density, double lowx, double hi
     const double xk = lowx + (highx - lowx) * k / numsteps;
     double sum = 0;
     for (int32_t i = 0; i < N; ++i) {
-      const double t = (xk - x[i]) * inv[i];
+      const double t = (xk - xs[i]) * inv[i];
       sum += inv[i] * std::exp(-0.5 * t * t);
     }
     const double v = sum * scale;

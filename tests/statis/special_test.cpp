@@ -211,6 +211,27 @@ TEST(KernelDensity, HandComputedBandwidths) {
   EXPECT_EQ(mn, 11);  // the right end, farthest from the data
 }
 
+TEST(KernelDensity, DensityIntoTheDataVectorItself) {
+  // Same data and widths as above; the estimate replaces the data in their own vector.
+  TVector v;
+  v.SetVecSize(3);
+  v.SetVal(1, 1);
+  v.SetVal(2, 3);
+  v.SetVal(3, 0);
+  int32_t mn = 0, mx = 0;
+  EstimateProbDensity(&v, &v, -2, 8, 2.0, 2.5, 10, mn, mx);
+  ASSERT_EQ(v.NrOfElem(), 11);
+  const double xs[3] = {0, 1, 3}, ls[3] = {8.0 / 3, 3.0, 10.0 / 3};
+  for (int k = 0; k <= 10; ++k) {
+    double expect = 0;
+    for (int i = 0; i < 3; ++i) {
+      const double t = (-2.0 + k - xs[i]) / ls[i];
+      expect += 0.3989422804014327 / ls[i] * std::exp(-0.5 * t * t);
+    }
+    EXPECT_NEAR(v.Elem(k + 1), expect / 3, 1e-15) << k;
+  }
+}
+
 TEST(SmallDistributions, HypergeometricRefusesNaNAndHugePopulations) {
   try {
     HyperGeoDistriDensity(std::nan(""), 10, 3, 1);
