@@ -125,7 +125,8 @@ void TIntMatrix::AssignTo(TObject* Dest) const {
 }
 
 void TIntMatrix::Clone(const TIntMatrix* MatSource) {
-  if (!MatSource || MatSource == this || MatSource->FIsSparse != FIsSparse) return;
+  // A clone of itself rewrites its own contents, with the same events as any clone.
+  if (!MatSource || MatSource->FIsSparse != FIsSparse) return;
   if (!FIsSparse) {
     Resize(MatSource->FNCol, MatSource->FNRow);
     for (int32_t c = 1; c <= FNCol; ++c)
@@ -624,8 +625,9 @@ void TIntMatrix::CopyFrom(const TIntMatrix* MatSource, int32_t SourceColLo, int3
   if (sc > 0 && sr > 0)
     for (int32_t c = SourceColLo; c <= SourceColHi; ++c)
       for (int32_t r = SourceRowLo; r <= SourceRowHi; ++r, ++k) {
-        int32_t dc = DestCol + c - SourceColLo, dr = DestRow + r - SourceRowLo;
-        if (dc >= 1 && dc <= nc && dr >= 1 && dr <= nr) SetVal(dc, dr, block[k]);
+        // 64 bits: a target near the end of the index range must not wrap.
+        const int64_t dc = int64_t(DestCol) + (c - SourceColLo), dr = int64_t(DestRow) + (r - SourceRowLo);
+        if (dc >= 1 && dc <= nc && dr >= 1 && dr <= nr) SetVal(int32_t(dc), int32_t(dr), block[k]);
       }
   Changed();
 }
@@ -786,7 +788,7 @@ bool TIntMatrix::Quartiles(int32_t LowCol, int32_t LowRow, int32_t HighCol, int3
 }
 
 double TIntMatrix::Percentile(double prob, int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow) const {
-  prob = std::clamp(prob, 0.0, 100.0);
+  prob = prob > 0.0 ? std::min(prob, 100.0) : 0.0;  // NaN counts as 0, not as a rank
   if (FNCol <= 0 || FNRow <= 0) return 0.0;
   std::vector<int32_t> x = BlockValues(LowCol, LowRow, HighCol, HighRow);
   const std::size_t n = x.size();
@@ -798,7 +800,7 @@ double TIntMatrix::Percentile(double prob, int32_t LowCol, int32_t LowRow, int32
 
 double TIntMatrix::Percentile(double prob, int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow,
                               int32_t SampleSize) const {
-  prob = std::clamp(prob, 0.0, 100.0);
+  prob = prob > 0.0 ? std::min(prob, 100.0) : 0.0;  // NaN counts as 0, not as a rank
   if (FNCol <= 0 || FNRow <= 0) return 0.0;
   int32_t lc = LowCol, hc = HighCol, lr = LowRow, hr = HighRow;
   MakeValidColRange(lc, hc);

@@ -68,10 +68,7 @@ void TMatrix::AssignTo(TObject* Dest) const {
 
 void TMatrix::Clone(const TMatrix* MatSource) {
   if (MatSource == nullptr) return;
-  if (MatSource == this) {
-    Changed();
-    return;
-  }
+  // A clone of itself writes every cell back unchanged, with the same events as any clone.
   Resize(MatSource->FNCol, MatSource->FNRow);
   for (int32_t c = 1; c <= FNCol; ++c)
     for (int32_t r = 1; r <= FNRow; ++r) SetVal(c, r, MatSource->Cell(c, r));
@@ -497,12 +494,17 @@ void TMatrix::CopyFromVec(TDims Dim, const TVector* VecSource, int32_t Source1st
   if (ord != 0 && ord != 1) return;  // only along a row or down a column
   int32_t lo = Source1stElem, hi = SourceLastElem;
   VecSource->MakeValidElemRange(lo, hi);
+  // The moving index in 64 bits, so a start near the end of the index range does not wrap.
+  const int32_t limit = ord == 0 ? FNCol : FNRow;
+  const int32_t start = ord == 0 ? DestCol : DestRow;
   for (int32_t e = lo; e <= hi; ++e) {
+    const int64_t d = int64_t(start) + (e - lo);
+    if (d < 1 || d > limit) continue;
     const double v = VecSource->GetVal(e);
     if (ord == 0)
-      SetVal(DestCol + e - lo, DestRow, v);
+      SetVal(int32_t(d), DestRow, v);
     else
-      SetVal(DestCol, DestRow + e - lo, v);
+      SetVal(DestCol, int32_t(d), v);
   }
   Changed();
 }

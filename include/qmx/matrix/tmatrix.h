@@ -259,10 +259,16 @@ class TMatrix : public TComponent {
     };
     clampPair(SrcNC, ColLo, ColHi);
     clampPair(SrcNR, RowLo, RowHi);
+    // Destination indices in 64 bits: a target near the end of the index range must not wrap.
     if (SrcNC > 0 && SrcNR > 0)
-      for (int32_t c = ColLo; c <= ColHi; ++c)
-        for (int32_t r = RowLo; r <= RowHi; ++r)
-          SetVal(DestCol + c - ColLo, DestRow + r - RowLo, Get(c, r));
+      for (int32_t c = ColLo; c <= ColHi; ++c) {
+        const int64_t dc = int64_t(DestCol) + (c - ColLo);
+        if (dc < 1 || dc > FNCol) continue;
+        for (int32_t r = RowLo; r <= RowHi; ++r) {
+          const int64_t dr = int64_t(DestRow) + (r - RowLo);
+          if (dr >= 1 && dr <= FNRow) SetVal(int32_t(dc), int32_t(dr), Get(c, r));
+        }
+      }
     Changed();
   }
 
