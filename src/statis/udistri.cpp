@@ -60,7 +60,9 @@ std::vector<U256> UFrequencies(int32_t n1, int32_t n2) {
   return g;
 }
 
-bool Exact(int32_t n1, int32_t n2) { return n1 + n2 <= kExactLimit; }
+// 64-bit sum: near the 32-bit limit n1 + n2 would wrap to a negative value and select the exact
+// counts with an absurd allocation.
+bool Exact(int32_t n1, int32_t n2) { return int64_t(n1) + n2 <= kExactLimit; }
 
 // Normal approximation with continuity correction for larger samples.
 struct UNormal {

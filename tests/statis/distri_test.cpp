@@ -287,6 +287,20 @@ TEST(UDistri, NormalApproximationBeyond200) {
   EXPECT_NEAR(total, 1.0, 1e-12);
 }
 
+TEST(UDistri, SampleSizesNearTheIntegerLimit) {
+  // n1 + n2 exceeds the 32-bit range: still the normal approximation, no exact counts.
+  const double N = 2147483647.0;
+  const double mu = N / 2, sd = std::sqrt(N * (N + 2) / 12);
+  EXPECT_NEAR(UDistriIntegral(2147483647, 1, 0), 0.5 * std::erfc(-(0.5 - mu) / sd / std::sqrt(2.0)),
+              1e-12);
+  EXPECT_NEAR(UDistriIntegral(1, 2147483647, 0), 0.5 * std::erfc(-(0.5 - mu) / sd / std::sqrt(2.0)),
+              1e-12);
+  EXPECT_GE(UDistriDensity(2147483647, 2147483647, 0), 0.0);
+  EXPECT_LT(UDistriDensity(2147483647, 2147483647, 0), 1e-300);
+  const double q = UDistriQuantile(2147483647, 2, 0.5);
+  EXPECT_NEAR(q, N, 2.0);  // the median of U is n1 n2 / 2
+}
+
 TEST(ShapiroWilk, ExactSmallSampleAndTableLevels) {
   const double pi = 3.14159265358979323846;
   // n = 3: P(W <= w) = 6/pi (asin(sqrt w) - pi/3) on [3/4, 1].
