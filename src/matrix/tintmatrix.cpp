@@ -357,18 +357,21 @@ namespace {
 
 // Visits the cells of a normalised block column by column, rows in order; unstored sparse cells
 // read 0. The sparse walk merges with the sorted records instead of searching per cell.
+// The counters are 64-bit: a sparse matrix may reach index 2147483647, where a 32-bit counter
+// would wrap instead of ending the loop.
 template <class F>
 void ForEachCell(const TIntMatrix& M, int32_t lc, int32_t hc, int32_t lr, int32_t hr, F f) {
   if (!M.IsSparse()) {
-    for (int32_t c = lc; c <= hc; ++c) {
+    for (int64_t c = lc; c <= hc; ++c) {
       const int32_t* col = M.Data() + static_cast<std::size_t>(c - 1) * M.Stride();
-      for (int32_t r = lr; r <= hr; ++r) f(c, r, col[r - 1]);
+      for (int64_t r = lr; r <= hr; ++r) f(int32_t(c), int32_t(r), col[r - 1]);
     }
     return;
   }
   int32_t n = M.SparseNumElem(), k = 1;
-  for (int32_t c = lc; c <= hc; ++c)
-    for (int32_t r = lr; r <= hr; ++r) {
+  for (int64_t c64 = lc; c64 <= hc; ++c64)
+    for (int64_t r64 = lr; r64 <= hr; ++r64) {
+      const auto c = int32_t(c64), r = int32_t(r64);
       while (k <= n) {
         TSpMatElemInt e = M.SparseRecord(k);
         if (e.colidx < c || (e.colidx == c && e.rowidx < r)) ++k;
@@ -623,8 +626,8 @@ void TIntMatrix::CopyFrom(const TIntMatrix* MatSource, int32_t SourceColLo, int3
   std::size_t k = 0;
   const int32_t nc = FNCol, nr = FNRow;  // never resized, also in sparse mode
   if (sc > 0 && sr > 0)
-    for (int32_t c = SourceColLo; c <= SourceColHi; ++c)
-      for (int32_t r = SourceRowLo; r <= SourceRowHi; ++r, ++k) {
+    for (int64_t c = SourceColLo; c <= SourceColHi; ++c)
+      for (int64_t r = SourceRowLo; r <= SourceRowHi; ++r, ++k) {
         // 64 bits: a target near the end of the index range must not wrap.
         const int64_t dc = int64_t(DestCol) + (c - SourceColLo), dr = int64_t(DestRow) + (r - SourceRowLo);
         if (dc >= 1 && dc <= nc && dr >= 1 && dr <= nr) SetVal(int32_t(dc), int32_t(dr), block[k]);
@@ -724,7 +727,7 @@ int32_t TIntMatrix::FindInSortedColumn(int32_t Col, bool ColIsAscending, int32_t
   if (Col < 1 || Col > FNCol || FNRow <= 0) return 0;
   int32_t lo = 1, hi = FNRow;
   while (hi - lo > 1) {
-    int32_t mid = (lo + hi) / 2;
+    int32_t mid = lo + (hi - lo) / 2;  // (lo + hi) / 2 without overflow near 2147483647
     int32_t x = GetVal(Col, mid);
     if (Value == x) return mid;
     if (ColIsAscending ? Value >= x : Value < x) lo = mid;

@@ -18,8 +18,10 @@ struct TIntMatrixIO {
   static void CommitBlock(TIntMatrix& M, const BlockHeader& H, const std::vector<int32_t>& V, int32_t NC,
                           int32_t NR) {
     const auto nr = static_cast<std::size_t>(H.Rows());
-    for (int32_t c = H.LoC; c <= H.HiC; ++c)
-      for (int32_t r = H.LoR; r <= H.HiR; ++r) {
+    // 64-bit counters: a block may end at index 2147483647.
+    for (int64_t c64 = H.LoC; c64 <= H.HiC; ++c64)
+      for (int64_t r64 = H.LoR; r64 <= H.HiR; ++r64) {
+        const auto c = int32_t(c64), r = int32_t(r64);
         int32_t v = V[static_cast<std::size_t>(c - H.LoC) * nr + static_cast<std::size_t>(r - H.LoR)];
         if (!M.FIsSparse) M.FMat[M.Index(c, r)] = v;
         else if (v != 0 || HasRecord(M, c, r)) M.SparseStore(c, r, v);
@@ -221,10 +223,11 @@ bool TIntMatrix::StoreOnFile(int32_t LoC, int32_t LoR, int32_t HiC, int32_t HiR,
       out += ' ';
     }
     out.back() = '\n';
-    for (int32_t r = LoR; r <= HiR; ++r) {
-      for (int32_t c = LoC; c <= HiC; ++c) {
+    // 64-bit counters: a sparse block may end at index 2147483647.
+    for (int64_t r = LoR; r <= HiR; ++r) {
+      for (int64_t c = LoC; c <= HiC; ++c) {
         if (c > LoC) out += ' ';
-        AppendInt(out, GetVal(c, r));
+        AppendInt(out, GetVal(int32_t(c), int32_t(r)));
       }
       out += '\n';
     }

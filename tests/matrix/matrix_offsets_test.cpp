@@ -4,7 +4,10 @@
 
 #include <cmath>
 #include <cstdint>
+#include <fstream>
 #include <limits>
+#include <sstream>
+#include <string>
 
 #include "matrix/tmatrix_test_util.h"
 #include "qmx/matrix.h"
@@ -146,6 +149,55 @@ TEST(TIntMatrixPercentile, ProbabilityThatIsNotANumberCountsAsZero) {
   // The clamped ends for comparison: 0 % is the smallest cell, 100 % the largest.
   EXPECT_EQ(m.Percentile(-20, 0, 0, 0, 0), -3.0);
   EXPECT_EQ(m.Percentile(250, 0, 0, 0, 0), 8.0);
+}
+
+// A sparse matrix reaches the last index cheaply; walks over blocks that end there must stop.
+TEST(TIntMatrixLastIndex, BlocksEndingAtTheLastRowAreWalkedOnce) {
+  TIntMatrix s(nullptr, 4);
+  s.SetVal(1, kMax, 3);
+  ASSERT_EQ(s.NrOfRows(), kMax);
+  // Rows kMax-2..kMax of column 1 hold (0, 0, 3): mean 1, deviations (-1, -1, 2), s^2 = 3,
+  // skewness (6/3) / 3^(3/2), kurtosis (18/3) / 9 - 3.
+  double skew = 0, kurt = 0;
+  s.SkewKurt(1, kMax - 2, 1, kMax, skew, kurt);
+  EXPECT_NEAR(skew, 2.0 / (3.0 * std::sqrt(3.0)), 1e-15);
+  EXPECT_NEAR(kurt, 2.0 / 3.0 - 3.0, 1e-15);
+  double q1 = -1, q2 = -1, q3 = -1;
+  EXPECT_TRUE(s.Quartiles(1, kMax - 2, 1, kMax, q1, q2, q3));
+  EXPECT_EQ(q1, 0.0);
+  EXPECT_EQ(q2, 0.0);
+  EXPECT_EQ(q3, 3.0);
+  int32_t fc = 0, fr = 0;
+  s.Find(1, 1, kMax - 2, kMax, 3, fc, fr);
+  EXPECT_EQ(fc, 1);
+  EXPECT_EQ(fr, kMax);
+  EXPECT_EQ(s.FindInSortedColumn(1, true, 3), kMax);
+
+  TIntMatrix d;
+  d.Resize(1, 3);
+  d.CopyFrom(&s, 1, kMax - 2, 1, kMax, 1, 1);
+  EXPECT_EQ(d.GetVal(1, 1), 0);
+  EXPECT_EQ(d.GetVal(1, 2), 0);
+  EXPECT_EQ(d.GetVal(1, 3), 3);
+}
+
+TEST(TIntMatrixLastIndex, TextFileOfABlockEndingAtTheLastRow) {
+  TIntMatrix s(nullptr, 4);
+  s.SetVal(1, kMax, 3);
+  const std::string f = testing::TempDir() + "qmx_last_row.txt";
+  ASSERT_TRUE(s.StoreOnFile(1, kMax - 1, 1, kMax, f));
+  std::ifstream in(f);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_EQ(text.str(), "1 2147483646 1 2147483647\n0\n3\n");
+
+  // Loaded without resizing into a sparse matrix that already has the last row.
+  TIntMatrix t(nullptr, 4);
+  t.SetVal(1, kMax, 1);
+  ASSERT_TRUE(t.LoadFromFile(f, false));
+  EXPECT_EQ(t.GetVal(1, kMax), 3);
+  EXPECT_EQ(t.GetVal(1, kMax - 1), 0);
+  EXPECT_EQ(t.SparseNumElem(), 1);  // the zero had no record and gets none
 }
 
 }  // namespace
