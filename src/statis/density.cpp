@@ -4,6 +4,7 @@
 #include <span>
 #include <vector>
 
+#include "qmx/math1.h"
 #include "qmx/statis.h"
 #include "qmx/vector.h"
 
@@ -31,9 +32,8 @@ int32_t PercentileOfArray(TDoubleArray& data, double percentile, int32_t lo, int
   const int64_t n = int64_t(hi) - lo + 1;
   const int64_t ix = static_cast<int64_t>(std::nearbyint(percentile / 100.0 * double(n)));
   const int64_t pos = std::min<int64_t>(lo + ix, hi);
-  auto first = data.begin() + lo, nth = data.begin() + pos, last = data.begin() + hi + 1;
-  std::nth_element(first, nth, last, NaNLast);
-  value = *nth;
+  // The library's selection orders NaNs last, as the sorts do.
+  value = QuickSelect(std::span<double>(data), static_cast<int32_t>(pos), lo, hi);
   return 0;
 }
 
