@@ -904,20 +904,27 @@ struct DenseView {
   int32_t& at(int32_t c, int32_t r) { return v[static_cast<std::size_t>(c - 1) * nr + (r - 1)]; }
   int32_t operator()(int32_t c, int32_t r) const { return v[static_cast<std::size_t>(c - 1) * nr + (r - 1)]; }
 };
+
+// Fills MatRes (nc x nr) with the wrapped integer sums over k of A(k, r) * B(c, k), the two
+// factors read through the accessors so the three product forms share one loop.
+template <class FA, class FB>
+void IntProduct(int32_t nc, int32_t nr, int32_t nk, TIntMatrix* MatRes, FA A, FB B) {
+  MatRes->Resize(nc, nr);
+  for (int32_t c = 1; c <= nc; ++c)
+    for (int32_t r = 1; r <= nr; ++r) {
+      uint32_t s = 0;
+      for (int32_t k = 1; k <= nk; ++k) s += static_cast<uint32_t>(A(k, r)) * static_cast<uint32_t>(B(c, k));
+      MatRes->SetVal(c, r, static_cast<int32_t>(s));
+    }
+}
 }  // namespace
 
 // In the products A(r, k) is cell (k, r): column k, row r.
 bool TIntMatrix::Multiply(const TIntMatrix* MatB, TIntMatrix* MatRes) {
   if (!MatB || !MatRes || FNCol != MatB->FNRow) return false;
   DenseView a(*this, this), b(*MatB, this);
-  const int32_t nc = b.nc, nr = a.nr, nk = a.nc;
-  MatRes->Resize(nc, nr);
-  for (int32_t c = 1; c <= nc; ++c)
-    for (int32_t r = 1; r <= nr; ++r) {
-      uint32_t s = 0;
-      for (int32_t k = 1; k <= nk; ++k) s += static_cast<uint32_t>(a(k, r)) * static_cast<uint32_t>(b(c, k));
-      MatRes->SetVal(c, r, static_cast<int32_t>(s));
-    }
+  IntProduct(b.nc, a.nr, a.nc, MatRes, [&](int32_t k, int32_t r) { return a(k, r); },
+             [&](int32_t c, int32_t k) { return b(c, k); });
   Changed();
   return true;
 }
@@ -925,14 +932,8 @@ bool TIntMatrix::Multiply(const TIntMatrix* MatB, TIntMatrix* MatRes) {
 bool TIntMatrix::MultiplyTransposed(const TIntMatrix* MatB, TIntMatrix* MatRes) {
   if (!MatB || !MatRes || FNCol != MatB->FNCol) return false;
   DenseView a(*this, this), b(*MatB, this);
-  const int32_t nc = b.nr, nr = a.nr, nk = a.nc;
-  MatRes->Resize(nc, nr);
-  for (int32_t c = 1; c <= nc; ++c)
-    for (int32_t r = 1; r <= nr; ++r) {
-      uint32_t s = 0;
-      for (int32_t k = 1; k <= nk; ++k) s += static_cast<uint32_t>(a(k, r)) * static_cast<uint32_t>(b(k, c));
-      MatRes->SetVal(c, r, static_cast<int32_t>(s));
-    }
+  IntProduct(b.nr, a.nr, a.nc, MatRes, [&](int32_t k, int32_t r) { return a(k, r); },
+             [&](int32_t c, int32_t k) { return b(k, c); });
   Changed();
   return true;
 }
@@ -940,14 +941,8 @@ bool TIntMatrix::MultiplyTransposed(const TIntMatrix* MatB, TIntMatrix* MatRes) 
 bool TIntMatrix::TransposeAndMultiply(const TIntMatrix* MatB, TIntMatrix* MatRes) {
   if (!MatB || !MatRes || FNRow != MatB->FNRow) return false;
   DenseView a(*this, this), b(*MatB, this);
-  const int32_t nc = b.nc, nr = a.nc, nk = a.nr;
-  MatRes->Resize(nc, nr);
-  for (int32_t c = 1; c <= nc; ++c)
-    for (int32_t r = 1; r <= nr; ++r) {
-      uint32_t s = 0;
-      for (int32_t k = 1; k <= nk; ++k) s += static_cast<uint32_t>(a(r, k)) * static_cast<uint32_t>(b(c, k));
-      MatRes->SetVal(c, r, static_cast<int32_t>(s));
-    }
+  IntProduct(b.nc, a.nc, a.nr, MatRes, [&](int32_t k, int32_t r) { return a(r, k); },
+             [&](int32_t c, int32_t k) { return b(c, k); });
   Changed();
   return true;
 }
