@@ -35,7 +35,7 @@ for h in "$@"; do
   [ -x "$exe" ] || { echo "no harness $exe"; exit 2; }
   work="$out/fuzz-work/$h"
   mkdir -p "$work"
-  opts=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=64 -max_len=4096
+  opts=(-max_total_time="$seconds" -timeout=25 -rss_limit_mb=1024 -malloc_limit_mb=64 -max_len=4096
         -print_final_stats=1 -artifact_prefix="$out/fuzz-artifacts/$h-")
   d=$(dict_of "$h")
   [ -n "$d" ] && [ -f "$here/dict/$d.dict" ] && opts+=(-dict="$here/dict/$d.dict")
