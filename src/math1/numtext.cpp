@@ -170,8 +170,9 @@ std::string Roman(int32_t Value) {
 std::string strf(double x, int32_t Width, int32_t Decimals) {
   if (Width < 0) Width = 0;
   if (Width > 400) Width = 400;
+  if (!std::isfinite(x)) return PadLeft(NonFinite(x), Width);
   if (Decimals >= 0) return strff(x, Width, Decimals);
-  if (Decimals != -2 || !std::isfinite(x)) return SciText(x, Width);
+  if (Decimals != -2) return SciText(x, Width);
   std::string s = SciText(x, Width + 2);
   const std::size_t e = s.rfind('E');
   const bool fits = s[e + 2] == '0' && s[e + 3] == '0';
@@ -238,17 +239,18 @@ std::string EEngStr(double x, int32_t Digits) {
 
 std::string DegreeToStr(double Angle, TDegreeFormat Format, int32_t Decimals) {
   Decimals = Decimals < 0 ? 0 : Decimals > 8 ? 8 : Decimals;
+  if (!std::isfinite(Angle)) return NonFinite(Angle) + (Format <= dfDegMinSec ? kDegreeSign : "");
   switch (Format) {
     case dfDecDeg:
       return strff(Angle, 1, Decimals) + kDegreeSign;
     case dfDegMin: {
-      if (!std::isfinite(Angle)) return strff(Angle, 1, Decimals) + kDegreeSign;
       const double t = SnapToInteger(RoundHalfAway(Angle * 60.0, Decimals) / 60.0);
+      if (!std::isfinite(t)) return strff(Angle, 1, Decimals) + kDegreeSign;
       return WholeDegrees(t) + kDegreeSign + " " + strff(FracAbs(t) * 60.0, Decimals + 3, Decimals) + "'";
     }
     case dfDegMinSec: {
-      if (!std::isfinite(Angle)) return strff(Angle, 1, Decimals) + kDegreeSign;
       const double t = SnapToInteger(RoundHalfAway(Angle * 3600.0, Decimals) / 3600.0);
+      if (!std::isfinite(t)) return strff(Angle, 1, Decimals) + kDegreeSign;
       const double m = SnapToInteger(FracAbs(t) * 60.0);
       return WholeDegrees(t) + kDegreeSign + " " + strff(std::trunc(m), 2, 0) + "' " +
              strff(FracAbs(m) * 60.0, Decimals + 3, Decimals) + "\"";

@@ -31,6 +31,7 @@ TEST(Strf, FixedAndScientificLayouts) {
   EXPECT_EQ(strf(1e-150, 10, -2), "**********");
   EXPECT_EQ(strf(std::numeric_limits<double>::infinity(), 6, -1), "   Inf");
   EXPECT_EQ(strf(std::nan(""), 4, -2), " NaN");
+  EXPECT_EQ(strf(-HUGE_VAL, 6, 2), "  -Inf");
 }
 
 TEST(MakeEFormat, MantissaBelowOneAndTwoDigitExponent) {
@@ -77,6 +78,9 @@ TEST(DegreeToStr, AllFormats) {
   // 59.9999 minutes round up into the next degree.
   EXPECT_EQ(DegreeToStr(1.0 + 59.9999 / 60.0, dfDegMin, 2), "2" + kDeg + "  0.00'");
   EXPECT_EQ(DegreeToStr(3.14159, dfPlain, 3), "3.142");
+  EXPECT_EQ(DegreeToStr(1e306, dfDegMinSec, 0).substr(0, 4), "1000");  // too large to split
+  EXPECT_EQ(DegreeToStr(std::nan(""), dfDegMin, 0), "NaN" + kDeg);
+  EXPECT_EQ(DegreeToStr(-HUGE_VAL, dfPlain, 0), "-Inf");
   EXPECT_EQ(DegreeToStr(3.14159, dfPlain, 20), "3.14159000");
 }
 

@@ -137,6 +137,14 @@ TEST(CalcScalePars, WorkedAxes) {
   CalcScalePars(1000, 1e22L, 1e22L + 2048.0L, first, dist, sub);
   EXPECT_EQ(dist, 2.0L);
   EXPECT_EQ(first, 1e22L);
+  // Extended arguments beyond the double range: 1e3000 over 4 ticks gives 2e2999.
+  CalcScalePars(4, 0, 1e3000L, first, dist, sub);
+  EXPECT_NEAR(static_cast<double>(dist / 1e2999L), 2.0, 1e-15);
+  EXPECT_EQ(sub, 4);
+  // Negative counts take unit ticks instead of the logarithm of a negative number.
+  CalcScalePars(-3, 0.5L, 5, first, dist, sub);
+  EXPECT_EQ(dist, 1.0L);
+  EXPECT_EQ(first, 1.0L);
 }
 
 TEST(IntPosNeg, CeilingFloorAndSaturation) {
