@@ -19,7 +19,7 @@ std::string RadixText(uint32_t v, int n, int Bits) {
   const uint32_t mask = (1u << Bits) - 1u;
   for (int d = n - 1; d >= 0; --d) {
     s[static_cast<std::size_t>(d)] = frame_detail::kHexDigits[v & mask];
-    v = Bits < 32 ? v >> Bits : 0;
+    v >>= Bits;
   }
   return s;
 }
