@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "math1/message_util.h"
 #include "qmx/math1.h"
 
 using namespace qmx;
@@ -98,18 +99,9 @@ TEST(HexImages, RoundTripAndMessages) {
   }
   const long double e = 1.0L / 3.0L;
   EXPECT_EQ(HexToExtended(FPNumToHex(e)), e);
-  try {
-    HexToDouble("3FF000000000000");
-    FAIL();
-  } catch (const EQMXError& ex) {
-    EXPECT_STREQ(ex.what(), "HexToDouble: invalid hex string \"3FF000000000000\"");
-  }
-  try {
-    HexToSingle("3F80000G");
-    FAIL();
-  } catch (const EQMXError& ex) {
-    EXPECT_STREQ(ex.what(), "HexToSingle: invalid hex string \"3F80000G\"");
-  }
+  EXPECT_EQ(MessageOf<EQMXError>([&] { HexToDouble("3FF000000000000"); }),
+            "HexToDouble: invalid hex string \"3FF000000000000\"");
+  EXPECT_EQ(MessageOf<EQMXError>([&] { HexToSingle("3F80000G"); }), "HexToSingle: invalid hex string \"3F80000G\"");
   EXPECT_THROW(HexToExtended(""), EQMXError);
 }
 
