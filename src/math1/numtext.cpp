@@ -226,7 +226,11 @@ std::string EEngStr(double x, int32_t Digits) {
   const double v = math1_detail::ScalePow10(ax, -3 * k);
   int32_t dec = ad + 3 * k - e;
   if (dec < 0) dec = 0;
-  std::string s = strff(v, 1, dec);
+  // Not strff: its 100-decimal limit would cut the digits of values far below the atto group
+  // (1e-300 needs 283 decimals); a scaled double needs at most about 330 decimals or 300 digits.
+  char buf[720];
+  std::snprintf(buf, sizeof buf, "%.*f", static_cast<int>(dec > 340 ? 340 : dec), v);
+  std::string s = buf;
   if (k != 0) {
     const char* p = kPrefix[k + 6];
     const std::size_t pt = s.find('.');

@@ -62,6 +62,11 @@ TEST(EEngStr, PrefixesGroupsAndDecadeBoundaries) {
   EXPECT_EQ(EEngStr(4.7e-12, 2), "4.7p");
   EXPECT_EQ(EEngStr(4700, 1), "5k");  // no decimal point: the prefix is appended
   EXPECT_EQ(EEngStr(1e-21, 2), "0.0010a");
+  EXPECT_EQ(EEngStr(-1e-300, 2), "-0." + std::string(281, '0') + "10a");  // all decimals kept
+  const std::string big = EEngStr(1.5e300, 2);  // 1.5e288 tera: 289 digits, the double's exact ones
+  EXPECT_EQ(big.size(), 290u);
+  EXPECT_EQ(big.substr(0, 16), "1500000000000000");
+  EXPECT_EQ(big.back(), 'T');
   EXPECT_EQ(EEngStr(0, 3), "0.00");
   EXPECT_EQ(EEngStr(0, 0), "0");
   EXPECT_EQ(EEngStr(4700, 30), EEngStr(4700, 9));
