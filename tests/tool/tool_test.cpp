@@ -242,6 +242,26 @@ TEST(Tool, EveryCommandPrintsJson) {
   EXPECT_NEAR(dj["value"].num, 0.9331927987311419, 1e-9);  // Phi(1.5), to the incomplete gamma's accuracy
 }
 
+TEST(Tool, ScaleAndNumberTexts) {
+  const J s = ParseJson(Qmx("scale 0 100 --ticks 4 --json").out);
+  EXPECT_EQ(s["tick_distance"].num, 20);
+  EXPECT_EQ(s["first_tick"].num, 0);
+  EXPECT_EQ(s["sub_ticks"].num, 4);
+  ASSERT_EQ(s["ticks"].arr.size(), 6u);  // 0, 20, ..., 100
+  EXPECT_EQ(s["ticks"].arr[5].num, 100);
+  EXPECT_EQ(s["range_round125"].num, 100);
+  const J n = ParseJson(Qmx("num 1994 --json").out);
+  EXPECT_EQ(n["roman"].str, "MCMXCIV");
+  EXPECT_EQ(n["hex"].str, "000007CA");
+  EXPECT_EQ(n["double_hex"].str, "409F280000000000");
+  EXPECT_EQ(Qmx("num 4700 --eng -2").out, "  engineering  4k7\n");
+  EXPECT_EQ(Qmx("num --from-hex 3FF0000000000000").out, "1\n");
+  EXPECT_NE(Qmx("num --from-hex 3FF000").rc, 0);
+  EXPECT_NE(Qmx("num 1.5 --roman").rc, 0);
+  EXPECT_NE(Qmx("num 12abc").rc, 0);
+  EXPECT_NE(Qmx("scale 0 nan").rc, 0);
+}
+
 pugi::xml_document Svg(const std::string& args, const std::string& name) {
   const std::string path = testing::TempDir() + "/" + name;
   std::remove(path.c_str());
