@@ -30,6 +30,23 @@ class EMathError : public Exception {
   using Exception::Exception;
 };
 
+// The runtime's input/output error: a file could not be opened, created, read or written, or
+// holds less or other than its operation needs. The message names the operation and the file:
+// <Operation>: cannot <Action> file "<FileName>": <Reason>.
+class EInOutError : public Exception {
+ public:
+  EInOutError(const std::string& Operation, const std::string& Action, const std::string& FileName,
+              const std::string& Reason)
+      : Exception(Operation + ": cannot " + Action + " file \"" + FileName + "\": " + Reason),
+        FOperation(Operation),
+        FFileName(FileName) {}
+  const std::string& Operation() const noexcept { return FOperation; }
+  const std::string& FileName() const noexcept { return FFileName; }
+
+ private:
+  std::string FOperation, FFileName;
+};
+
 class TObject {
  public:
   TObject() = default;
