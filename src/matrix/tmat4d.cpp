@@ -129,6 +129,14 @@ TMat4D::~TMat4D() = default;
 
 void TMat4D::Raise(const char* Tail) const { RaiseComponentError<EQMXMatrixError>(this, Tail); }
 
+void TMat4D::Adopt(std::vector<double>&& V, int32_t Nc, int32_t Nr, int32_t Nl, int32_t Nt) noexcept {
+  FMat = std::move(V);
+  FNumX = Nc;
+  FNumY = Nr;
+  FNumZ = Nl;
+  FNumT = Nt;
+}
+
 // ---- size ---------------------------------------------------------------------------------------
 
 bool TMat4D::Resize(int32_t Nc, int32_t Nr, int32_t Nl, int32_t Nt) {
@@ -143,11 +151,7 @@ bool TMat4D::Resize(int32_t Nc, int32_t Nr, int32_t Nl, int32_t Nt) {
       for (int32_t r = 1; r <= kr; ++r)
         std::copy_n(RowData(r, l, t), kc,
                     v.data() + ((static_cast<std::size_t>(t - 1) * Nl + (l - 1)) * Nr + (r - 1)) * Nc);
-  FMat = std::move(v);
-  FNumX = Nc;
-  FNumY = Nr;
-  FNumZ = Nl;
-  FNumT = Nt;
+  Adopt(std::move(v), Nc, Nr, Nl, Nt);
   Changed();
   return true;
 }
@@ -595,11 +599,7 @@ void TMat4D::Assign(const TObject* Source) {
   }
   if (src == this) return;
   std::vector<double> v = src->FMat;  // copy first: a failure leaves this object intact
-  FMat = std::move(v);
-  FNumX = src->FNumX;
-  FNumY = src->FNumY;
-  FNumZ = src->FNumZ;
-  FNumT = src->FNumT;
+  Adopt(std::move(v), src->FNumX, src->FNumY, src->FNumZ, src->FNumT);
   FDataID = src->FDataID;
   OnChange = src->OnChange;
   OnPercentDone = src->OnPercentDone;
@@ -634,11 +634,7 @@ void TMat4D::Cut(int32_t LowCol, int32_t HighCol, int32_t LowRow, int32_t HighRo
       for (int32_t r = b.lr; r <= b.hr; ++r) out = std::copy_n(RowData(r, l, t) + (b.lc - 1), b.NC(), out);
       tick();
     }
-  FMat = std::move(v);
-  FNumX = b.NC();
-  FNumY = b.NR();
-  FNumZ = b.NL();
-  FNumT = b.NT();
+  Adopt(std::move(v), b.NC(), b.NR(), b.NL(), b.NT());
   for (int64_t i = 0; i < pairs; ++i) tick();
   Changed();
 }
@@ -690,11 +686,7 @@ void TMat4D::Resample(int32_t XDiv, int32_t XOffset, int32_t YDiv, int32_t YOffs
       }
       prog.AdvanceTo(++done, [&](int32_t pc) { PercDone(this, pc); });
     }
-  FMat = std::move(v);
-  FNumX = nx;
-  FNumY = ny;
-  FNumZ = nz;
-  FNumT = nt;
+  Adopt(std::move(v), nx, ny, nz, nt);
   Changed();
 }
 
@@ -806,11 +798,7 @@ std::string XmlText4(const TMat4D& M, bool CreateHeader, const std::string& Data
 bool TMat4D::ReadXml(matio::CharSource& Src, const std::string& DataID) {
   matio::XmlArray a;
   if (!matio::ReadXmlArray(Src, DataID, 0, 0, a, matio::XmlOrder::ColumnFastest)) return false;
-  FMat.swap(a.V);
-  FNumX = a.NC;
-  FNumY = a.NR;
-  FNumZ = a.NL;
-  FNumT = a.NT;
+  Adopt(std::move(a.V), a.NC, a.NR, a.NL, a.NT);
   FDataID = a.ID;
   Changed();
   return true;

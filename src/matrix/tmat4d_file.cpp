@@ -118,6 +118,16 @@ int64_t CheckHeader(TBlockFile& F, const THeader& h, int32_t MinSlots) {
   return values;
 }
 
+// A file opened for reading with its checked header.
+struct TCheckedFile {
+  TBlockFile F;
+  THeader H;
+  TCheckedFile(const char* Op, const std::string& FName) : F(Op, FName, "rb", "open"), H(ReadHeader(F)) {
+    CheckHeader(F, H, 1);
+  }
+  int64_t SlotValues() const { return int64_t(H.NX) * H.NY * H.NZ; }
+};
+
 }  // namespace
 
 // The time-slot selection of the file operations: a start beyond Avail fails; a start or end
@@ -253,32 +263,28 @@ bool TMat4D::ReadBinaryHeader(const std::string& FName, int32_t& NrColumns, int3
 }
 
 void TMat4D::LoadBinary(const std::string& FName, int32_t TSlotStart, int32_t TSlotEnd) {
-  TBlockFile f("LoadBinary", FName, "rb", "open");
-  const THeader h = ReadHeader(f);
-  CheckHeader(f, h, 1);
+  TCheckedFile cf("LoadBinary", FName);
+  TBlockFile& f = cf.F;
+  const THeader& h = cf.H;
   TMat4DFile::Select(*this, h.NT, TSlotStart, TSlotEnd);
   const int32_t n = TSlotEnd - TSlotStart + 1;
-  const int64_t slot = int64_t(h.NX) * h.NY * h.NZ;
+  const int64_t slot = cf.SlotValues();
   std::vector<double> v = ndimpl::AllocValues(this, static_cast<std::size_t>(slot * n), ": cannot resize, memory low");
   TMat4DFile::ReadValues(*this, f, (TSlotStart - 1) * slot, slot * n, v.data(),
                          [&](double* d, int64_t, int64_t k) { f.Read(d, static_cast<std::size_t>(k) * 8); });
   // Complete: only now does the object take the file's size, values and DataID.
-  FMat = std::move(v);
-  FNumX = h.NX;
-  FNumY = h.NY;
-  FNumZ = h.NZ;
-  FNumT = n;
+  Adopt(std::move(v), h.NX, h.NY, h.NZ, n);
   FDataID = h.DataID;
   Changed();
 }
 
 void TMat4D::ReadBinary(const std::string& FName, int32_t TSlotStart, int32_t TSlotEnd) {
-  TBlockFile f("ReadBinary", FName, "rb", "open");
-  const THeader h = ReadHeader(f);
-  CheckHeader(f, h, 1);
+  TCheckedFile cf("ReadBinary", FName);
+  TBlockFile& f = cf.F;
+  const THeader& h = cf.H;
   TMat4DFile::Select(*this, h.NT, TSlotStart, TSlotEnd);
   const int32_t n = TSlotEnd - TSlotStart + 1;
-  const int64_t slot = int64_t(h.NX) * h.NY * h.NZ;
+  const int64_t slot = cf.SlotValues();
   std::vector<double> buf(std::min<int64_t>(kChunk, slot * n));
   int32_t x = 1, y = 1, z = 1, t = 1;
   TMat4DFile::ReadValues(*this, f, (TSlotStart - 1) * slot, slot * n, nullptr, [&](double*, int64_t, int64_t k) {
@@ -317,9 +323,9 @@ std::vector<double> ReadLayerValues(const TMat4D& M, TBlockFile& F, const THeade
 }  // namespace
 
 void TMat4D::ReadLayer(const std::string& FName, int32_t Layer, int32_t TSlot) {
-  TBlockFile f("ReadLayer", FName, "rb", "open");
-  const THeader h = ReadHeader(f);
-  CheckHeader(f, h, 1);
+  TCheckedFile cf("ReadLayer", FName);
+  TBlockFile& f = cf.F;
+  const THeader& h = cf.H;
   // The layer lands at the same indices, so the object must be at least as large as the file's
   // layer and hold the time slot; a smaller one is refused before anything is read.
   if (h.NX > FNumX) Raise(": specified column beyond data range");
@@ -332,9 +338,9 @@ void TMat4D::ReadLayer(const std::string& FName, int32_t Layer, int32_t TSlot) {
 }
 
 void TMat4D::ReadLayer(const std::string& FName, int32_t Layer, int32_t TSlot, TDouble2DArray& Data) const {
-  TBlockFile f("ReadLayer", FName, "rb", "open");
-  const THeader h = ReadHeader(f);
-  CheckHeader(f, h, 1);
+  TCheckedFile cf("ReadLayer", FName);
+  TBlockFile& f = cf.F;
+  const THeader& h = cf.H;
   const std::vector<double> v = ReadLayerValues(*this, f, h, Layer, TSlot, 2147483647);
   TDouble2DArray d;
   try {

@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "matrix/nd_test_util.h"
 #include "qmx/matrix.h"
 
 using namespace qmx;
+using qmxtest::Numbered;
 
 namespace {
 
@@ -43,14 +45,6 @@ double ValueAt(const std::vector<uint8_t>& b, int64_t block, int64_t pos) {
   return v;
 }
 
-// Element (c, r, l, t) := 1000t + 100l + 10r + c.
-void Numbered(TMat4D& m, int32_t nc, int32_t nr, int32_t nl, int32_t nt) {
-  m.Resize(nc, nr, nl, nt);
-  for (int32_t t = 1; t <= nt; ++t)
-    for (int32_t l = 1; l <= nl; ++l)
-      for (int32_t r = 1; r <= nr; ++r)
-        for (int32_t c = 1; c <= nc; ++c) m.SetVal(c, r, l, t, 1000.0 * t + 100.0 * l + 10.0 * r + c);
-}
 
 }  // namespace
 

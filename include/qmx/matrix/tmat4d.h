@@ -217,6 +217,8 @@ class TMat4D : public TComponent {
            static_cast<std::size_t>(c - 1);
   }
   [[noreturn]] void Raise(const char* Tail) const;
+  // Takes V (Nc x Nr x Nl x Nt values in storage order) as the new storage; no event.
+  void Adopt(std::vector<double>&& V, int32_t Nc, int32_t Nr, int32_t Nl, int32_t Nt) noexcept;
   template <class Op>
   void PixelStats(TMatrix* DestMat, int32_t LowCol, int32_t HighCol, int32_t LowRow, int32_t HighRow,
                   int32_t LowLayer, int32_t HighLayer, int32_t LowTimeSlot, int32_t HighTimeSlot, Op O) const;
