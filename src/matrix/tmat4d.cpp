@@ -97,18 +97,20 @@ void WalkVisitOrder(M& m, bool Write, Visit V) {
   int64_t pairs = 0;
   for (int32_t c0 = 0; c0 < nx; c0 += W) {
     const int32_t w = std::min(W, nx - c0);
-    // buf[j * column + (r * nz + l) * nt + t] holds (c0 + j, r, l, t).
+    // buf[j * column + (r * nz + l) * nt + t] holds (c0 + j, r, l, t). Row by row, the writes
+    // fill w short contiguous stretches and the reads take one cache line from each slice.
     auto transfer = [&](bool toBuf) {
-      for (int32_t t = 0; t < nt; ++t)
+      for (int32_t r = 0; r < ny; ++r)
         for (int32_t l = 0; l < nz; ++l) {
-          double* s = base + (static_cast<std::size_t>(t) * nz + l) * slice + c0;
-          for (int32_t r = 0; r < ny; ++r, s += nx) {
-            double* d = buf.data() + (static_cast<std::size_t>(r) * nz + l) * nt + t;
+          double* d = buf.data() + (static_cast<std::size_t>(r) * nz + l) * nt;
+          const std::size_t off = static_cast<std::size_t>(r) * nx + c0;
+          for (int32_t t = 0; t < nt; ++t) {
+            double* s = base + (static_cast<std::size_t>(t) * nz + l) * slice + off;
             for (int32_t j = 0; j < w; ++j) {
               if (toBuf)
-                d[static_cast<std::size_t>(j) * column] = s[j];
+                d[static_cast<std::size_t>(j) * column + t] = s[j];
               else
-                s[j] = d[static_cast<std::size_t>(j) * column];
+                s[j] = d[static_cast<std::size_t>(j) * column + t];
             }
           }
         }
@@ -651,7 +653,7 @@ void TMat4D::Resample(int32_t XDiv, int32_t XOffset, int32_t YDiv, int32_t YOffs
                 nz = (FNumZ - ZOffset - 1) / ZDiv + 1, nt = (FNumT - TOffset - 1) / TDiv + 1;
   std::vector<double> v = ndimpl::AllocValues(this, Count4(nx, ny, nz, nt));
   const double blockSize = double(XDiv) * YDiv * ZDiv * TDiv;
-  std::vector<double> rowAcc(static_cast<std::size_t>(nx));
+  std::vector<double> rowAcc(static_cast<std::size_t>(FNumX));
   ndimpl::TPercentProgress prog(int64_t(nz) * nt);
   int64_t done = 0;
   for (int32_t t2 = 1; t2 <= nt; ++t2)
@@ -670,19 +672,21 @@ void TMat4D::Resample(int32_t XDiv, int32_t XOffset, int32_t YDiv, int32_t YOffs
           }
           continue;
         }
+        // The rows of the block are summed over the full width first (contiguous, vectorised),
+        // then each output element sums its XDiv columns of that row sum.
         std::fill(rowAcc.begin(), rowAcc.end(), 0.0);
         for (int32_t t = t0; t < t0 + TDiv && t <= FNumT; ++t)
           for (int32_t z = z0; z < z0 + ZDiv && z <= FNumZ; ++z)
             for (int32_t y = y0; y < y0 + YDiv && y <= FNumY; ++y) {
               const double* p = RowData(y, z, t);
-              for (int32_t x2 = 0; x2 < nx; ++x2) {
-                const int32_t xs = x2 * XDiv + XOffset, xe = std::min(xs + XDiv, FNumX);
-                double s = 0.0;
-                for (int32_t x = xs; x < xe; ++x) s += p[x];
-                rowAcc[x2] += s;
-              }
+              for (int32_t x = XOffset; x < FNumX; ++x) rowAcc[x] += p[x];
             }
-        for (int32_t x2 = 0; x2 < nx; ++x2) d[x2] = rowAcc[x2] / blockSize;
+        for (int32_t x2 = 0; x2 < nx; ++x2) {
+          const int32_t xs = x2 * XDiv + XOffset, xe = std::min(xs + XDiv, FNumX);
+          double s = 0.0;
+          for (int32_t x = xs; x < xe; ++x) s += rowAcc[x];
+          d[x2] = s / blockSize;
+        }
       }
       prog.AdvanceTo(++done, [&](int32_t pc) { PercDone(this, pc); });
     }
