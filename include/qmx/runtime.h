@@ -1,5 +1,6 @@
 // The small runtime the library stands on: root object and component with owner and name,
-// the base exception, byte streams, and the process-wide uniform random generator.
+// the base exception and the input/output error, byte streams, and the process-wide uniform
+// random generator.
 #pragma once
 
 #include <cstddef>

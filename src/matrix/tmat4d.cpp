@@ -672,20 +672,32 @@ void TMat4D::Resample(int32_t XDiv, int32_t XOffset, int32_t YDiv, int32_t YOffs
           }
           continue;
         }
-        // The rows of the block are summed over the full width first (contiguous, vectorised),
-        // then each output element sums its XDiv columns of that row sum.
-        std::fill(rowAcc.begin(), rowAcc.end(), 0.0);
+        // Halving (the common case) adds column pairs straight into the new row; other widths
+        // sum the block's rows over the full width first (contiguous, vectorised) and then each
+        // element's XDiv columns of that row sum.
+        const bool pairs = XDiv == 2;
+        if (!pairs) std::fill(rowAcc.begin(), rowAcc.end(), 0.0);
+        const int32_t fullPairs = (FNumX - XOffset) / 2;
         for (int32_t t = t0; t < t0 + TDiv && t <= FNumT; ++t)
           for (int32_t z = z0; z < z0 + ZDiv && z <= FNumZ; ++z)
             for (int32_t y = y0; y < y0 + YDiv && y <= FNumY; ++y) {
               const double* p = RowData(y, z, t);
-              for (int32_t x = XOffset; x < FNumX; ++x) rowAcc[x] += p[x];
+              if (pairs) {
+                const double* q = p + XOffset;
+                for (int32_t x2 = 0; x2 < fullPairs; ++x2) d[x2] += q[2 * x2] + q[2 * x2 + 1];
+                if (fullPairs < nx) d[fullPairs] += q[2 * fullPairs];  // a last column alone
+              } else {
+                for (int32_t x = XOffset; x < FNumX; ++x) rowAcc[x] += p[x];
+              }
             }
         for (int32_t x2 = 0; x2 < nx; ++x2) {
-          const int32_t xs = x2 * XDiv + XOffset, xe = std::min(xs + XDiv, FNumX);
-          double s = 0.0;
-          for (int32_t x = xs; x < xe; ++x) s += rowAcc[x];
-          d[x2] = s / blockSize;
+          if (!pairs) {
+            const int32_t xs = x2 * XDiv + XOffset, xe = std::min(xs + XDiv, FNumX);
+            double s = 0.0;
+            for (int32_t x = xs; x < xe; ++x) s += rowAcc[x];
+            d[x2] = s;
+          }
+          d[x2] /= blockSize;
         }
       }
       prog.AdvanceTo(++done, [&](int32_t pc) { PercDone(this, pc); });

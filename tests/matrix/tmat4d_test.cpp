@@ -266,6 +266,12 @@ TEST(TMat4D, Reshaping) {
   EXPECT_EQ(r.NrOfColumns(), 1);
   EXPECT_EQ(r.GetVal(1, 3, 1, 1), 1132.0);
   EXPECT_THROW(r.Resample(0, 0, 1, 0, 1, 0, 1, 0, false), EQMXMatrixError);
+  r.Resize(4, 1, 1, 1);
+  for (int32_t c = 1; c <= 4; ++c) r.SetVal(c, 1, 1, 1, c);
+  r.Resample(3, -3, 1, 0, 1, 0, 1, 0, true);  // offset -3 becomes 0; blocks 1..3 and 4
+  ASSERT_EQ(r.NrOfColumns(), 2);
+  EXPECT_EQ(r.GetVal(1, 1, 1, 1), 2.0);
+  EXPECT_EQ(r.GetVal(2, 1, 1, 1), 4.0 / 3);
 
   Numbered(m, 3, 2, 2, 2);
   r.Clone(&m);
