@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <map>
 #include <sstream>
@@ -178,6 +179,56 @@ void Matrices() {
   empty.StoreSparseMat(Seed("fuzz_sparse_file"));
 }
 
+// The arrays: XML documents into the matrix XML corpus, block files in the compact form of
+// fuzz_mat4d_block (byte 0 the layout, 272 header bytes, the values).
+void Arrays() {
+  TMat3D cube;
+  cube.Resize(2, 2, 3);
+  for (int32_t l = 1; l <= 3; ++l) cube.SetVal(1, 2, l, l * 0.5);
+  cube.SetVal(2, 1, 1, kNaN);
+  cube.SetVal(2, 2, 3, -kInf);
+  TMat4D series, one, special;
+  series.Resize(3, 3, 3, 1);
+  for (int32_t l = 1; l <= 3; ++l)
+    for (int32_t r = 1; r <= 3; ++r)
+      for (int32_t c = 1; c <= 3; ++c) series.SetVal(c, r, l, 1, 100 * l + 10 * r + c);
+  series.SetDataID("series");
+  one.SetVal(1, 1, 1, 1, 2.5);
+  special.Resize(2, 1, 1, 3);
+  special.SetVal(1, 1, 1, 1, kInf);
+  special.SetVal(2, 1, 1, 2, -0.0);
+  special.SetVal(1, 1, 1, 3, 5e-324);
+  special.SetDataID(std::string(300, 'd'));
+  {
+    TMemoryStream s;
+    cube.WriteToXMLStream(&s, true, "a");
+    series.WriteToXMLStream(&s, false, "b");
+    PutStream("fuzz_matrix_xml", s);
+  }
+  {
+    TMemoryStream s;
+    special.WriteToXMLStream(&s, true, "");
+    PutStream("fuzz_matrix_xml", s);
+  }
+  const std::string tmp = (gRoot / "blk.tmp").string();
+  auto compact = [&](const TMat4D& m, bool append, char mode) {
+    m.SaveBinary(tmp, 0, 0);
+    if (append) m.AppendToBinaryFile(tmp, 0, 0);
+    std::ifstream in(tmp, std::ios::binary);
+    std::string f((std::istreambuf_iterator<char>(in)), {});
+    const std::size_t values = std::size_t(m.NrOfColumns()) * m.NrOfRows() * m.NrOfLayers() * m.NrOfTimeSlots() * (append ? 2 : 1);
+    Put("fuzz_mat4d_block", std::string(1, mode) + f.substr(0, 272) + f.substr(4096, values * 8));
+  };
+  compact(one, false, '\x03');
+  compact(series, true, '\x03');
+  compact(special, false, '\x01');
+  one.SaveBinary(tmp, 0, 0);
+  std::ifstream in(tmp, std::ios::binary);
+  const std::string raw((std::istreambuf_iterator<char>(in)), {});
+  Put("fuzz_mat4d_block", std::string(1, '\x00') + raw.substr(0, 600));  // a file cut short
+  fs::remove(tmp);
+}
+
 void Asc() {
   TCurveFit fit;
   for (int i = 0; i < 6; ++i) fit.EnterStatValue(i * 0.5, std::exp(0.3 * i));
@@ -229,6 +280,7 @@ int main(int argc, char** argv) {
   gRoot = argv[1];
   Vectors();
   Matrices();
+  Arrays();
   Asc();
   Numbers();
   Tables();
