@@ -10,3 +10,4 @@
 #include "qmx/matrix.h"
 #include "qmx/statis.h"
 #include "qmx/math2.h"
+#include "qmx/kohonen.h"

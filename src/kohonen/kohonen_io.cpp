@@ -1,5 +1,6 @@
 // Storage of a TKohonen map as XML (layout in docs/FORMATS.md). The loaders parse into a
 // temporary and change the map only when the whole element was valid.
+#include <algorithm>
 #include <fstream>
 
 #include "matrix/matio.h"
@@ -240,10 +241,7 @@ bool TKohonen::Commit(som::StoredMap& S) {
   } catch (const std::bad_alloc&) {
     RaiseComponentError<EQMXMatrixError>(this, ": not enough memory on heap");
   }
-  std::size_t k = 0;
-  for (int32_t x = 1; x <= S.NX; ++x)
-    for (int32_t y = 1; y <= S.NY; ++y)
-      for (int32_t i = 1; i <= S.NV; ++i) w->SetVal(x, y, i, S.W[k++]);
+  std::copy(S.W.begin(), S.W.end(), w->Data());  // both cell-major, variables contiguous
   for (int32_t i = 1; i <= S.NV; ++i) {
     MeanVec.SetVal(i, S.Mean[static_cast<std::size_t>(i - 1)]);
     StdDevVec.SetVal(i, S.StdDev[static_cast<std::size_t>(i - 1)]);

@@ -66,22 +66,21 @@ std::size_t FirstMinimum(const double* D, std::size_t N) noexcept {
 }
 
 void Epoch::Load(const Geometry& G, const TMat3D& M) {
-  const std::size_t n = G.Cells();
-  FW.assign(n * static_cast<std::size_t>(G.NV), 0.0);
+  const std::size_t n = G.Cells(), nv = static_cast<std::size_t>(G.NV);
+  FW.assign(n * nv, 0.0);
   FD.assign(n, 0.0);
-  FX.assign(static_cast<std::size_t>(G.NV), 0.0);
-  std::size_t c = 0;
-  for (int32_t x = 1; x <= G.NX; ++x)
-    for (int32_t y = 1; y <= G.NY; ++y, ++c)
-      for (int32_t i = 1; i <= G.NV; ++i) FW[static_cast<std::size_t>(i - 1) * n + c] = M.GetVal(x, y, i);
+  FX.assign(nv, 0.0);
+  // The array keeps the weights of one cell together; the epoch wants one variable of all cells.
+  const double* src = M.Data();
+  for (std::size_t c = 0; c < n; ++c)
+    for (std::size_t i = 0; i < nv; ++i) FW[i * n + c] = src[c * nv + i];
 }
 
 void Epoch::Store(const Geometry& G, TMat3D& M) const {
-  const std::size_t n = G.Cells();
-  std::size_t c = 0;
-  for (int32_t x = 1; x <= G.NX; ++x)
-    for (int32_t y = 1; y <= G.NY; ++y, ++c)
-      for (int32_t i = 1; i <= G.NV; ++i) M.SetVal(x, y, i, FW[static_cast<std::size_t>(i - 1) * n + c]);
+  const std::size_t n = G.Cells(), nv = static_cast<std::size_t>(G.NV);
+  double* dst = M.Data();
+  for (std::size_t c = 0; c < n; ++c)
+    for (std::size_t i = 0; i < nv; ++i) dst[c * nv + i] = FW[i * n + c];
 }
 
 void Epoch::Run(const Geometry& G, const TMatrix& Data, double Alpha) {
@@ -133,12 +132,14 @@ void Epoch::Run(const Geometry& G, const TMatrix& Data, double Alpha) {
 
 void BestCell(const Geometry& G, const TMat3D& M, const double* U, int32_t& BestIx, int32_t& BestIy,
               double& Distance) {
+  const std::size_t nv = static_cast<std::size_t>(G.NV);
+  const double* w = M.Data();
   for (int32_t x = 1; x <= G.NX; ++x)
-    for (int32_t y = 1; y <= G.NY; ++y) {
-      double t = M.GetVal(x, y, 1) - U[0];
+    for (int32_t y = 1; y <= G.NY; ++y, w += nv) {
+      double t = w[0] - U[0];
       double d = t * t;
-      for (int32_t i = 2; i <= G.NV; ++i) {
-        t = M.GetVal(x, y, i) - U[i - 1];
+      for (std::size_t i = 1; i < nv; ++i) {
+        t = w[i] - U[i];
         d += t * t;
       }
       if (d < Distance) {
