@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "qmx/basepack.h"
 
@@ -17,27 +18,48 @@ void Geometry::SetRadius(int32_t Neighb) noexcept {
   RY = std::max(RY, 0);
 }
 
-void Distances(const double* W, std::size_t N, int32_t NV, const double* X, double* D) noexcept {
-  // Cells in blocks that stay in registers across all variables; the sum of each cell still
-  // runs over the variables in order.
-  constexpr std::size_t B = 8;
+namespace {
+
+// Two doubles in one SSE2 register (GCC and Clang vector extension): the arithmetic per lane is
+// the scalar one.
+typedef double V2 __attribute__((vector_size(16)));
+inline V2 LoadU(const double* p) noexcept {
+  V2 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline void StoreU(double* p, V2 v) noexcept { std::memcpy(p, &v, sizeof v); }
+
+}  // namespace
+
+double Distances(const double* W, std::size_t N, int32_t NV, const double* X, double* D) noexcept {
+  // Blocks of 16 cells whose sums stay in eight registers across all variables (enough
+  // independent additions to hide their latency); each cell's sum still runs over the variables
+  // in order. The running minimum ignores NaN, as a strict comparison does.
+  constexpr std::size_t A = 8, B = 2 * A;
+  V2 mn = {uc_MaxDouble, uc_MaxDouble};
   std::size_t c0 = 0;
   for (; c0 + B <= N; c0 += B) {
-    double acc[B];
-    for (std::size_t k = 0; k < B; ++k) {
-      const double t = W[c0 + k] - X[0];
-      acc[k] = t * t;
+    V2 acc[A];
+    const V2 x0 = {X[0], X[0]};
+    for (std::size_t a = 0; a < A; ++a) {
+      const V2 t = LoadU(W + c0 + 2 * a) - x0;
+      acc[a] = t * t;
     }
     for (int32_t i = 1; i < NV; ++i) {
       const double* w = W + static_cast<std::size_t>(i) * N + c0;
-      const double x = X[i];
-      for (std::size_t k = 0; k < B; ++k) {
-        const double t = w[k] - x;
-        acc[k] += t * t;
+      const V2 x = {X[i], X[i]};
+      for (std::size_t a = 0; a < A; ++a) {
+        const V2 t = LoadU(w + 2 * a) - x;
+        acc[a] += t * t;
       }
     }
-    for (std::size_t k = 0; k < B; ++k) D[c0 + k] = acc[k];
+    for (std::size_t a = 0; a < A; ++a) {
+      StoreU(D + c0 + 2 * a, acc[a]);
+      mn = acc[a] < mn ? acc[a] : mn;
+    }
   }
+  double best = mn[0] < mn[1] ? mn[0] : mn[1];
   for (std::size_t c = c0; c < N; ++c) {
     double t = W[c] - X[0];
     double s = t * t;
@@ -46,22 +68,17 @@ void Distances(const double* W, std::size_t N, int32_t NV, const double* X, doub
       s += t * t;
     }
     D[c] = s;
+    best = s < best ? s : best;
   }
+  return best;
 }
 
-std::size_t FirstMinimum(const double* D, std::size_t N) noexcept {
-  // Minimum in four lanes (a NaN never replaces a lane's value), then the first cell holding it:
-  // the same cell as a strict running comparison from uc_MaxDouble.
-  double m[4] = {uc_MaxDouble, uc_MaxDouble, uc_MaxDouble, uc_MaxDouble};
-  std::size_t c = 0;
-  for (; c + 4 <= N; c += 4)
-    for (std::size_t k = 0; k < 4; ++k) m[k] = D[c + k] < m[k] ? D[c + k] : m[k];
-  for (; c < N; ++c) m[0] = D[c] < m[0] ? D[c] : m[0];
-  double best = m[0];
-  for (std::size_t k = 1; k < 4; ++k) best = m[k] < best ? m[k] : best;
-  if (!(best < uc_MaxDouble)) return N;
-  for (c = 0; c < N; ++c)
-    if (D[c] == best) return c;
+std::size_t FirstMinimum(const double* D, std::size_t N, double Best) noexcept {
+  // The first cell holding the minimum is the one a strict running comparison from
+  // uc_MaxDouble keeps.
+  if (!(Best < uc_MaxDouble)) return N;
+  for (std::size_t c = 0; c < N; ++c)
+    if (D[c] == Best) return c;
   return N;
 }
 
@@ -93,8 +110,7 @@ void Epoch::Run(const Geometry& G, const TMatrix& Data, double Alpha) {
   double* X = FX.data();
   for (int32_t r = 0; r < rows; ++r) {
     for (std::size_t i = 0; i < nv; ++i) X[i] = Data.ColumnData(static_cast<int32_t>(i) + 1)[r];
-    Distances(W, n, G.NV, X, D);
-    const std::size_t best = FirstMinimum(D, n);
+    const std::size_t best = FirstMinimum(D, n, Distances(W, n, G.NV, X, D));
     // No cell is nearer than uc_MaxDouble (a NaN or an overflowing value in the row): the row
     // has no best match and moves nothing, rather than spreading NaN over the map.
     if (best == n) continue;

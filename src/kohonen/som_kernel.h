@@ -22,12 +22,12 @@ struct Geometry {
   void SetRadius(int32_t Neighb) noexcept;
 };
 
-// Squared distances of all cells to X (NV values) into D; W is variable-major (W[i*N + c]).
-// Cell c = (x-1)*NY + (y-1).
-void Distances(const double* W, std::size_t N, int32_t NV, const double* X, double* D) noexcept;
-// Index of the first cell with the smallest distance below uc_MaxDouble; N when there is none
-// (all distances NaN or huge).
-std::size_t FirstMinimum(const double* D, std::size_t N) noexcept;
+// Squared distances of all cells to X (NV values) into D; W is variable-major (W[i*N + c]),
+// cell c = (x-1)*NY + (y-1). Returns the smallest distance below uc_MaxDouble (uc_MaxDouble when
+// there is none: all distances NaN or huge).
+double Distances(const double* W, std::size_t N, int32_t NV, const double* X, double* D) noexcept;
+// Index of the first cell whose distance is Best; N when Best is not below uc_MaxDouble.
+std::size_t FirstMinimum(const double* D, std::size_t N, double Best) noexcept;
 
 // One training epoch on a variable-major copy of the weights.
 class Epoch {
