@@ -1,7 +1,6 @@
 // Storage of a TKohonen map as XML (layout in docs/FORMATS.md). The loaders parse into a
 // temporary and change the map only when the whole element was valid.
 #include <algorithm>
-#include <fstream>
 
 #include "matrix/matio.h"
 #include "qmx/kohonen.h"
@@ -261,38 +260,18 @@ bool TKohonen::Commit(som::StoredMap& S) {
 }
 
 bool TKohonen::ReadFromXMLStream(TStream* InStream, const std::string& DataID) {
-  if (!InStream) return false;
-  const int64_t start = InStream->Position();
   som::StoredMap s;
-  bool ok;
-  {
-    TStreamSource src(*InStream);
-    ok = Find(src, DataID, s);
-  }
-  if (!ok) {
-    InStream->SetPosition(start);
-    return false;
-  }
-  return Commit(s);
+  return XmlReadFromStream(InStream, [&](CharSource& src) { return Find(src, DataID, s); }) && Commit(s);
 }
 
 bool TKohonen::ReadFromOpenXMLFile(std::istream& InFile, const std::string& DataID) {
-  const auto start = InFile.tellg();
   som::StoredMap s;
-  IStreamSource src(InFile);
-  if (!Find(src, DataID, s)) {
-    // Back to where the search began, so that another map can be looked for.
-    InFile.clear();
-    if (start != std::istream::pos_type(-1)) InFile.seekg(start);
-    return false;
-  }
-  return Commit(s);
+  return XmlReadFromOpenFile(InFile, [&](CharSource& src) { return Find(src, DataID, s); }) && Commit(s);
 }
 
 bool TKohonen::LoadFromXMLFile(const std::string& FName, const std::string& DataID) {
-  std::ifstream in(FName, std::ios::binary);
-  if (!in) return false;
-  return ReadFromOpenXMLFile(in, DataID);
+  som::StoredMap s;
+  return XmlLoadFromFile(FName, [&](CharSource& src) { return Find(src, DataID, s); }) && Commit(s);
 }
 
 void TKohonen::WriteToOpenXMLFile(std::ostream& OutFile, bool CreateHeader, const std::string& DataID) const {
