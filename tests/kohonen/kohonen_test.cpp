@@ -72,6 +72,15 @@ void Zeroed(TKohonen& k, int nx, int ny, const Rows& rows) {
   k.SetSizeY(ny);
 }
 
+// Data, size and schedule of a map in one call.
+void Configure(TKohonen& k, const TMatrix* d, int nx, int ny, int steps, int neighb) {
+  k.SetTrainData(d);
+  k.SetSizeX(nx);
+  k.SetSizeY(ny);
+  k.SetNrOfTrnSteps(steps);
+  k.SetInitialNeighbors(neighb);
+}
+
 TEST(TKohonen, CreationAndSizeSetters) {
   TKohonen k;
   EXPECT_EQ(k.SizeX(), 1);
@@ -228,11 +237,7 @@ TEST(TKohonen, AbortFromTheFeedbackAndResume) {
   const Rows rows = RandomRows(40, 2, 21);
   auto d = MatrixOf(rows);
   auto make = [&](TKohonen& k) {
-    k.SetTrainData(d.get());
-    k.SetSizeX(5);
-    k.SetSizeY(4);
-    k.SetNrOfTrnSteps(9);
-    k.SetInitialNeighbors(3);
+    Configure(k, d.get(), 5, 4, 9, 3);
   };
   TKohonen whole, parts;
   make(whole);
@@ -356,11 +361,7 @@ TEST(TKohonen, SeparatedGroupsLandInSeparateCells) {
       rows.push_back({cx[g] + qmx::RandomUniform() - 0.5, cy[g] + qmx::RandomUniform() - 0.5, 100.0});
   TKohonen k;
   auto d = MatrixOf(rows);
-  k.SetTrainData(d.get());
-  k.SetSizeX(6);
-  k.SetSizeY(6);
-  k.SetNrOfTrnSteps(40);
-  k.SetInitialNeighbors(3);
+  Configure(k, d.get(), 6, 6, 40, 3);
   k.StandardizeData();
   EXPECT_NEAR(k.MeanVec.GetVal(1), 10.0 / 3, 0.2);
   EXPECT_EQ(k.MeanVec.GetVal(3), 100.0);
@@ -395,11 +396,7 @@ TEST(TKohonen, AOneRowMapOrdersALine) {
   for (int i = 0; i < 200; ++i) rows.push_back({(i * 37 % 200) / 200.0});
   TKohonen k;
   auto d = MatrixOf(rows);
-  k.SetTrainData(d.get());
-  k.SetSizeX(10);
-  k.SetSizeY(1);
-  k.SetNrOfTrnSteps(60);
-  k.SetInitialNeighbors(4);
+  Configure(k, d.get(), 10, 1, 60, 4);
   qmx::RandSeed(31);
   k.Trainit();
   int up = 0, down = 0;
@@ -416,12 +413,8 @@ void Trained(TKohonen& k, bool cyclic, uint64_t seed) {
   Rows rows = RandomRows(50, 3, seed);
   for (auto& r : rows) r[2] = 4.0;  // a constant variable (standard deviation 0)
   auto d = MatrixOf(rows);
-  k.SetTrainData(d.get());
-  k.SetSizeX(5);
-  k.SetSizeY(3);
+  Configure(k, d.get(), 5, 3, 7, -2);
   k.SetCyclic(cyclic);
-  k.SetNrOfTrnSteps(7);
-  k.SetInitialNeighbors(-2);
   k.SetInitialAlpha(0.3);
   k.SetComment("  two\nlines & <tags> \"quoted\"\t ");
   k.StandardizeData();
