@@ -180,16 +180,25 @@ bool Parse(const std::string& Chunk, som::StoredMap& S) {
   if (int64_t(nx) * ny != listed) return false;
   const std::size_t cells = static_cast<std::size_t>(listed);
   std::vector<bool> seen(cells, false);
-  std::vector<double> v;
+  // Values are collected as they are read (so only what the document holds is stored) and put
+  // in cell order at the end.
+  std::vector<double> v, all;
+  std::vector<std::size_t> order;
+  order.reserve(cells);
   for (auto c = root.child(cellTag); c; c = c.next_sibling(cellTag)) {
     int32_t x, y;
     if (!IndexAttr(c, "x", nx, x) || !IndexAttr(c, "y", ny, y)) return false;
     const std::size_t k = static_cast<std::size_t>(x - 1) * static_cast<std::size_t>(ny) + static_cast<std::size_t>(y - 1);
     if (seen[k] || !ParseNumbers(c.child_value(), v) || v.size() != static_cast<std::size_t>(nv)) return false;
     seen[k] = true;
-    if (S.W.empty()) S.W.assign(cells * static_cast<std::size_t>(nv), 0.0);
-    std::copy(v.begin(), v.end(), S.W.begin() + static_cast<std::ptrdiff_t>(k * static_cast<std::size_t>(nv)));
+    order.push_back(k);
+    all.insert(all.end(), v.begin(), v.end());
   }
+  const std::size_t snv = static_cast<std::size_t>(nv);
+  S.W.assign(all.size(), 0.0);
+  for (std::size_t j = 0; j < order.size(); ++j)
+    std::copy_n(all.begin() + static_cast<std::ptrdiff_t>(j * snv), snv,
+                S.W.begin() + static_cast<std::ptrdiff_t>(order[j] * snv));
   // Means and standard deviations: all of them, or none (a map trained on raw data).
   const char* msTag = TagText(TKohonenXMLTag::xmlMeanStdDev);
   S.Mean.assign(static_cast<std::size_t>(nv), 0.0);
