@@ -57,12 +57,9 @@ std::string TickText(double v, double dist) {
   int decimals = 0;
   if (dist > 0 && dist < 1) decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(dist) - 1e-9)), 0, 12);
   const double mag = std::fabs(v);
-  char b[48];
-  if (mag >= 1e7 || (mag > 0 && mag < 1e-5))
-    std::snprintf(b, sizeof b, "%.3g", v);
-  else
-    std::snprintf(b, sizeof b, "%.*f", decimals, v);
-  return b;
+  // Very large or small ticks in engineering form ("20k", "5m"), the others in fixed point.
+  if (mag >= 1e6 || (mag > 0 && mag < 1e-4)) return qmx::EEngStr(v, 3);
+  return qmx::strf(v, 0, decimals);
 }
 
 struct Range {
@@ -291,7 +288,8 @@ std::string Figure::Render() const {
       if (p.logY_) {
         for (double e = yr.lo; e <= yr.hi + 1e-9; e += 1) {
           major.push_back(std::pow(10.0, e));
-          labels.push_back(TickText(std::pow(10.0, e), 1e300));
+          labels.push_back(std::fabs(e) < 4 ? qmx::strf(std::pow(10.0, e), 0, e < 0 ? static_cast<int>(-e) : 0)
+                                           : qmx::EEngStr(std::pow(10.0, e), 1));
           for (int m = 2; m <= 9 && e < yr.hi; ++m) minor.push_back(m * std::pow(10.0, e));
         }
       } else {
