@@ -19,6 +19,7 @@ dict_of() {
     vector_stream|matrix_stream) echo stream ;;
     matrix_binary) echo binary ;;
     matrix_xml) echo xml ;;
+    kohonen_xml) echo kohonen ;;
     asc_header|curvefit_asc) echo asc ;;
     stream_numbers) echo numbers ;;
     *) echo "" ;;
