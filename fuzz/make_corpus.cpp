@@ -14,6 +14,7 @@
 
 #include "matrix/matio.h"
 #include "qmx/basepack.h"
+#include "qmx/kohonen.h"
 #include "qmx/math2.h"
 #include "qmx/matrix.h"
 #include "qmx/vector.h"
@@ -272,6 +273,43 @@ void Tables() {
 
 }  // namespace
 
+// Self-organising maps: a fresh one, a trained standardised one with a comment, a cyclic one
+// with special weights' statistics, and two maps in one document.
+void Maps() {
+  TKohonen fresh;
+  TKohonen trained;
+  {
+    TMatrix d;
+    SetMat(d, 3, 12, {});
+    trained.SetTrainData(&d);
+    trained.SetSizeX(3);
+    trained.SetSizeY(2);
+    trained.SetNrOfTrnSteps(5);
+    trained.SetComment("trained <on> \"twelve\" & rows\n");
+    trained.StandardizeData();
+    RandSeed(1);
+    trained.Trainit();
+  }
+  TKohonen cyclic;
+  cyclic.SetNumInsens(2);
+  cyclic.SetSizeX(2);
+  cyclic.SetCyclic(true);
+  cyclic.MeanVec.SetVal(1, kInf);
+  cyclic.StdDevVec.SetVal(2, kNaN);
+  for (const TKohonen* k : {&fresh, &trained, &cyclic}) {
+    TMemoryStream s;
+    k->WriteToXMLStream(&s, true, "");
+    PutStream("fuzz_kohonen_xml", s);
+  }
+  TMemoryStream s;
+  const std::string open = "<?xml version=\"1.0\"?>\n<maps>\n";
+  s.Write(open.data(), open.size());
+  trained.WriteToXMLStream(&s, false, "a");
+  cyclic.WriteToXMLStream(&s, false, "b");
+  s.Write("</maps>\n", 8);
+  PutStream("fuzz_kohonen_xml", s);
+}
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: %s <corpus dir>\n", argv[0]);
@@ -284,5 +322,6 @@ int main(int argc, char** argv) {
   Asc();
   Numbers();
   Tables();
+  Maps();
   return 0;
 }

@@ -20,6 +20,7 @@ dict_of() {
     matrix_binary) echo binary ;;
     matrix_xml) echo xml ;;
     mat4d_block) echo block ;;
+    kohonen_xml) echo kohonen ;;
     asc_header|curvefit_asc) echo asc ;;
     stream_numbers) echo numbers ;;
     *) echo "" ;;

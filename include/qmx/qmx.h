@@ -12,3 +12,4 @@
 #include "qmx/matrix.h"
 #include "qmx/statis.h"
 #include "qmx/math2.h"
+#include "qmx/kohonen.h"

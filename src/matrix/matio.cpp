@@ -624,8 +624,9 @@ bool ParseElement(std::string& Chunk, XmlMatrix& Out, std::string& Error) {
 
 }  // namespace
 
-bool ReadXmlMatrix(CharSource& In, const std::string& DataID, XmlMatrix& Out, std::string& Error) {
-  std::string tag, chunk;
+bool CaptureXmlElement(CharSource& In, std::string_view Name, const std::string& DataID, std::string& Chunk,
+                       std::string& Error) {
+  std::string tag;
   for (;;) {
     // Skip text up to the next markup.
     int c;
@@ -633,25 +634,25 @@ bool ReadXmlMatrix(CharSource& In, const std::string& DataID, XmlMatrix& Out, st
     }
     if (c < 0) break;
     if (!ReadMarkup(In, tag)) break;
-    if (IsSpecial(tag) || tag.empty() || tag[0] == '/' || TagName(tag) != kXmlMatrix) continue;
-    // A matrix element starts: capture it up to its matching end tag.
+    if (IsSpecial(tag) || tag.empty() || tag[0] == '/' || TagName(tag) != Name) continue;
+    // The element starts: capture it up to its matching end tag.
     std::string head = "<" + tag + ">";
-    chunk = head;
+    Chunk = head;
     int depth = tag.ends_with("/") ? 0 : 1;
     while (depth > 0) {
-      while ((c = In.Get()) >= 0 && c != '<') chunk += static_cast<char>(c);
+      while ((c = In.Get()) >= 0 && c != '<') Chunk += static_cast<char>(c);
       if (c < 0) break;
       if (!ReadMarkup(In, tag)) break;
-      chunk.append("<").append(tag).append(">");
+      Chunk.append("<").append(tag).append(">");
       if (tag.empty() || IsSpecial(tag)) continue;
       if (tag[0] == '/') --depth;
       else if (!tag.ends_with("/")) ++depth;
     }
     if (depth > 0) {
-      Error = "unterminated matrix element (truncated document)";
+      Error = "unterminated " + std::string(Name) + " element (truncated document)";
       return false;
     }
-    // Cheap id test on the start tag first: only the element asked for must be well-formed.
+    // Cheap id test on the start tag: only the element asked for must be well-formed.
     if (!DataID.empty()) {
       if (!head.ends_with("/>")) {
         head.pop_back();
@@ -661,13 +662,22 @@ bool ReadXmlMatrix(CharSource& In, const std::string& DataID, XmlMatrix& Out, st
       if (d.load_string(head.c_str()) && DataID != d.first_child().attribute(kXmlAttrDataID).value())
         continue;
     }
+    return true;
+  }
+  Error = DataID.empty() ? "no " + std::string(Name) + " element found"
+                         : "no " + std::string(Name) + " element with dataid \"" + DataID + "\"";
+  return false;
+}
+
+bool ReadXmlMatrix(CharSource& In, const std::string& DataID, XmlMatrix& Out, std::string& Error) {
+  std::string chunk;
+  for (;;) {
+    if (!CaptureXmlElement(In, kXmlMatrix, DataID, chunk, Error)) return false;
     // load_buffer copies the text into Doc, so the cell texts stay valid with Out.
     if (!ParseElement(chunk, Out, Error)) return false;
     if (!DataID.empty() && Out.DataID != DataID) continue;
     return true;
   }
-  Error = DataID.empty() ? "no matrix element found" : "no matrix element with dataid \"" + DataID + "\"";
-  return false;
 }
 
 bool XmlDenseLayoutND(const XmlMatrix& M, std::vector<std::size_t>& Order, std::string& Error) {

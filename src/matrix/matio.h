@@ -266,6 +266,12 @@ struct XmlMatrix {
   pugi::xml_document Doc;
 };
 
+// Scans In for the next element named Name whose dataid attribute equals DataID (any such element
+// when DataID is empty), also inside enclosing elements, and copies its text, start tag to
+// matching end tag, into Chunk. False with Error set when none is found or it is truncated.
+bool CaptureXmlElement(CharSource& In, std::string_view Name, const std::string& DataID, std::string& Chunk,
+                       std::string& Error);
+
 // Scans In for the next matrix element whose dataid equals DataID (any element when DataID is
 // empty), also inside enclosing elements, and parses it into Out. Returns false with Error set
 // when none is found or the element found is malformed.

@@ -308,3 +308,35 @@ TEST(Tool, DemoPlotsRender) {
 }
 
 }  // namespace
+
+// Training, saving and applying a map: every object is counted once, and the iris setosa plants
+// (lines 2 to 51, separable from the other species) share no cell with the others.
+TEST(Tool, SomTrainsSavesAndApplies) {
+  const std::string map = testing::TempDir() + "/tool_som.xml";
+  std::remove(map.c_str());
+  const Result t = Qmx("som " + Iris() + " --size 6x4 --standardize --seed 3 --steps 40 --save " + map + " --json");
+  ASSERT_EQ(t.rc, 0);
+  const J tj = ParseJson(t.out);
+  double hits = 0;
+  ASSERT_EQ(tj["hits"].arr.size(), 4u);
+  for (const auto& row : tj["hits"].arr) {
+    EXPECT_EQ(row.arr.size(), 6u);
+    for (const auto& h : row.arr) hits += h.num;
+  }
+  EXPECT_EQ(hits, 150);
+  EXPECT_EQ(tj["label_column"].str, "species");
+  const Result a = Qmx("som apply " + map + " " + Iris() + " --json");
+  ASSERT_EQ(a.rc, 0);
+  const J aj = ParseJson(a.out);
+  ASSERT_EQ(aj["rows"].arr.size(), 150u);
+  std::map<std::pair<int, int>, int> kind;  // 1 setosa, 2 other, 3 both
+  for (const auto& r : aj["rows"].arr) {
+    const int line = static_cast<int>(r["line"].num);
+    kind[{static_cast<int>(r["x"].num), static_cast<int>(r["y"].num)}] |= line <= 51 ? 1 : 2;
+    EXPECT_GE(r["distance"].num, 0.0);
+  }
+  for (const auto& [cell, k] : kind) EXPECT_NE(k, 3) << cell.first << "," << cell.second;
+  EXPECT_NE(Qmx("som " + Iris() + " --size 0x4").rc, 0);
+  EXPECT_NE(Qmx("som apply " + Iris() + " " + Iris()).rc, 0);
+  EXPECT_NE(Qmx("som").rc, 0);
+}
