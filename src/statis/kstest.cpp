@@ -235,11 +235,9 @@ double LillieforsPValue(int32_t n, double d) {
   return std::exp(std::min(e, 0.0));
 }
 
-#if 0  // MERGE-PENDING
 double LillieforsQuantile(int32_t n, double alpha) {
   const double x = 1 - alpha;
   return 1 / std::sqrt(n * Polynomial(kLillP1, 6, x) + Polynomial(kLillP2, 6, x));
 }
-#endif
 
 }  // namespace qmx

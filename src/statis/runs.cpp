@@ -59,36 +59,41 @@ LD LnRunsCount(int64_t a, int64_t b, int32_t r) {
 
 }  // namespace
 
-double ExactRunsTest(int32_t n1, int32_t n2, int32_t runs) {
-  if (n1 < 0 || n2 < 0) return 0;
-  const int64_t a = std::min(n1, n2), b = std::max(n1, n2);
-  if (a + b == 0) return runs >= 0 ? 1 : 0;
-  // One kind only: the sequence is a single run with certainty.
-  if (a == 0) return runs >= 1 ? 1 : 0;
-  const int32_t rmax = static_cast<int32_t>(std::min<int64_t>(2 * a + (a < b ? 1 : 0), runs));
-  if (rmax < 2) return 0;
-  if (runs >= 2 * a + (a < b ? 1 : 0)) return 1;
+namespace {
+
+// P(rlo <= R <= rhi) for a and b elements of the two kinds (1 <= a <= b) in random order.
+double RunsProbability(int64_t a, int64_t b, int32_t rlo, int32_t rhi) {
+  const int32_t rmax = static_cast<int32_t>(2 * a + (a < b ? 1 : 0));
+  rlo = std::max(rlo, 2);
+  rhi = std::min(rhi, rmax);
+  if (rlo > rhi) return 0;
+  if (rlo == 2 && rhi == rmax) return 1;
   // Exact integer counts while they fit 128 bits (a + b up to about 125), so small samples give
-  // exactly the rational probability; logarithms beyond.
+  // the rational probability rounded once; logarithms beyond.
   u128 total;
   bool exact = Binom128(a + b, a, total);
   if (exact) {
     u128 sum = 0;
-    for (int32_t r = 2; r <= rmax && exact; ++r) {
+    for (int32_t r = rlo; r <= rhi && exact; ++r) {
       u128 c1, c2, c3, c4;
       if (r % 2 == 0) {
         const int32_t j = r / 2;
         exact = Binom128(a - 1, j - 1, c1) && Binom128(b - 1, j - 1, c2);
         if (exact && c1 && c2) {
-          if (c1 > (~u128(0)) / 2 / c2) exact = false; else sum += 2 * c1 * c2;
+          if (c1 > (~u128(0)) / 2 / c2)
+            exact = false;
+          else
+            sum += 2 * c1 * c2;
         }
       } else {
         const int32_t j = (r - 1) / 2;
         exact = Binom128(a - 1, j, c1) && Binom128(b - 1, j - 1, c2) &&
                 Binom128(a - 1, j - 1, c3) && Binom128(b - 1, j, c4);
         if (exact) {
-          if ((c1 && c2 > (~u128(0)) / c1) || (c3 && c4 > (~u128(0)) / c3)) exact = false;
-          else sum += c1 * c2 + c3 * c4;
+          if ((c1 && c2 > (~u128(0)) / c1) || (c3 && c4 > (~u128(0)) / c3))
+            exact = false;
+          else
+            sum += c1 * c2 + c3 * c4;
         }
       }
     }
@@ -96,8 +101,18 @@ double ExactRunsTest(int32_t n1, int32_t n2, int32_t runs) {
   }
   const LD lt = LnBinom(a + b, a);
   LD p = 0;
-  for (int32_t r = 2; r <= rmax; ++r) p += std::exp(LnRunsCount(a, b, r) - lt);
+  for (int32_t r = rlo; r <= rhi; ++r) p += std::exp(LnRunsCount(a, b, r) - lt);
   return static_cast<double>(std::min(p, 1.0L));
+}
+
+}  // namespace
+
+double ExactRunsTest(int32_t n1, int32_t n2, int32_t runs) {
+  if (n1 < 0 || n2 < 0) return 0;
+  const int64_t a = std::min(n1, n2), b = std::max(n1, n2);
+  // One kind only (or none): the sequence is a single run with certainty.
+  if (a == 0) return runs >= (b > 0 ? 1 : 0) ? 1 : 0;
+  return RunsProbability(a, b, 2, runs);
 }
 
 bool RunsTest(const TBitFld* bits, double& p) {
@@ -123,8 +138,14 @@ bool RunsTest(const TBitFld* bits, double& p) {
     }
     const double z = (runs - f / g - 1) / sigma;
     p = static_cast<double>(z > 0 ? acc::NormalCdf(-z) : acc::NormalCdf(z));
+  } else if (std::min(n1, n2) == 0) {
+    p = 1;  // a single run is certain
   } else {
-    p = ExactRunsTest(n1, n2, runs);
+    // One-sided in the direction of the deviation, as above: too few runs give the lower tail,
+    // too many (beyond the mean 2 n1 n2 / (n1 + n2) + 1) the upper tail, summed directly.
+    const double mean = 2.0 * n1 * n2 / (double(n1) + n2) + 1;
+    const int64_t a = std::min(n1, n2), b = std::max(n1, n2);
+    p = runs > mean ? RunsProbability(a, b, runs, int32_t(2 * a + 1)) : ExactRunsTest(n1, n2, runs);
   }
   return p < 0.05;
 }
