@@ -420,3 +420,21 @@ TEST(Wilcoxon, TableFromExactDistribution) {
   EXPECT_EQ(WilcoxonSRTable(7, 0), -1);
   EXPECT_EQ(WilcoxonSRTable(101, 0), -1);
 }
+
+TEST(ShapiroWilk, PublishedIrisValue) {
+  // Sepal width of the bundled iris data: the widely published W = 0.98492, p = 0.1012.
+  std::ifstream in(std::string(QMX_DATA_DIR) + "/iris.csv");
+  ASSERT_TRUE(in);
+  std::string line;
+  std::getline(in, line);
+  std::vector<double> w;
+  while (std::getline(in, line)) {
+    const auto a = line.find(','), b = line.find(',', a + 1);
+    w.push_back(std::stod(line.substr(a + 1, b - a - 1)));
+  }
+  ASSERT_EQ(w.size(), 150u);
+  double W, p;
+  ASSERT_EQ(ShapiroWilkTest(Vec(w).get(), 0, W, p), 0);
+  EXPECT_NEAR(W, 0.98492, 5e-6);
+  EXPECT_NEAR(p, 0.1012, 5e-5);
+}
