@@ -105,6 +105,24 @@ double RunsProbability(int64_t a, int64_t b, int32_t rlo, int32_t rhi) {
   return static_cast<double>(std::min(p, 1.0L));
 }
 
+// Group sums over x[i..] while the codes are known to the direct table (dp[code] >= 0);
+// returns where it stopped. A function of its own keeps the sums in registers.
+__attribute__((noinline)) int32_t SumKnownGroups(const double* xp, const int32_t* gp, const int32_t* dp, uint32_t ndirect,
+                       int32_t i, int32_t N, double shift, double* gs, int64_t* gc, double& Q) {
+  double q = Q;
+  for (; i < N; ++i) {
+    const uint32_t u = static_cast<uint32_t>(gp[i]);
+    const int32_t j = u < ndirect ? dp[u] : -1;
+    if (j < 0) break;
+    const double d = xp[i] - shift;
+    gs[j] += d;
+    gc[j] += 1;
+    q += d * d;
+  }
+  Q = q;
+  return i;
+}
+
 }  // namespace
 
 double ExactRunsTest(int32_t n1, int32_t n2, int32_t runs) {
@@ -170,61 +188,72 @@ double Anova1F(const TVector* data, const TIntVector* groups, double& ssbetween,
   const auto x = data->Data();
   const auto g = groups->Data();
   const int32_t N = data->NrOfElem();
-  // One pass: group numbers in order of first appearance (the last group is tried first, then
-  // a short list, then a hash map once there are many codes), per-group sums and counts, and the
-  // sums of squares. All sums are taken about the first value so that data far from zero keep
-  // their digits; the partition of the sums of squares is unchanged by the shift.
-  std::vector<int32_t> codes;
-  std::vector<double> gs;
-  std::vector<int64_t> gc;
+  // One pass: group numbers in order of first appearance (codes 0..1023 through a direct
+  // table, others through a hash map), per-group sums and counts, and the sums of squares. All
+  // sums are taken about the first value so that data far from zero keep their digits; the
+  // partition of the sums of squares is unchanged by the shift.
+  constexpr uint32_t kDirect = 1024;
+  std::vector<int32_t> direct(kDirect, -1);
   std::unordered_map<int32_t, int32_t> index;
-  constexpr std::size_t kListMax = 32;
-  const double shift = x[0];
-  double S = 0, Q = 0;
-  int32_t lastCode = g[0], last = -1;
-  for (int32_t i = 0; i < N; ++i) {
-    const int32_t c = g[i];
-    int32_t j = last;
-    if (c != lastCode || j < 0) {
-      j = -1;
-      if (codes.size() <= kListMax) {
-        for (std::size_t t = 0; t < codes.size(); ++t)
-          if (codes[t] == c) {
-            j = static_cast<int32_t>(t);
-            break;
-          }
-      } else {
-        const auto it = index.find(c);
-        if (it != index.end()) j = it->second;
-      }
-      if (j < 0) {
-        j = static_cast<int32_t>(codes.size());
-        codes.push_back(c);
-        gs.push_back(0);
-        gc.push_back(0);
-        if (codes.size() > kListMax) {
-          if (index.empty())
-            for (std::size_t t = 0; t < codes.size(); ++t) index.emplace(codes[t], int32_t(t));
-          else
-            index.emplace(c, j);
-        }
-      }
-      lastCode = c;
-      last = j;
+  int32_t ngroups = 0;
+  // Group number of a code met outside the direct table or for the first time.
+  auto lookup = [&](int32_t c) {
+    const uint32_t u = static_cast<uint32_t>(c);
+    if (u < kDirect) {
+      if (direct[u] < 0) direct[u] = ngroups++;
+      return direct[u];
     }
-    const double d = x[i] - shift;
+    const auto it = index.emplace(c, ngroups).first;
+    if (it->second == ngroups) ++ngroups;
+    return it->second;
+  };
+  const double* xp = x.data();
+  const int32_t* gp = g.data();
+  const int32_t* dp = direct.data();
+  const double shift = xp[0];
+  double Q = 0;
+  // Up to 64 groups the sums stay in local arrays (the common case, and the fast one); a 65th
+  // group moves them into growable storage for the rest of the data.
+  constexpr int32_t kLocal = 64;
+  double lgs[kLocal] = {};
+  int64_t lgc[kLocal] = {};
+  int32_t i = 0;
+  while (i < N) {
+    i = SumKnownGroups(xp, gp, dp, kDirect, i, N, shift, lgs, lgc, Q);
+    if (i == N) break;
+    const int32_t j = lookup(gp[i]);
+    if (j >= kLocal) break;
+    const double d = xp[i] - shift;
+    lgs[j] += d;
+    lgc[j] += 1;
+    Q += d * d;
+    ++i;
+  }
+  std::vector<double> gs(lgs, lgs + kLocal);
+  std::vector<int64_t> gc(lgc, lgc + kLocal);
+  for (; i < N; ++i) {
+    const int32_t j = lookup(gp[i]);
+    if (j >= static_cast<int32_t>(gs.size())) {
+      gs.resize(static_cast<std::size_t>(j) + 1, 0.0);
+      gc.resize(static_cast<std::size_t>(j) + 1, 0);
+    }
+    const double d = xp[i] - shift;
     gs[j] += d;
     gc[j] += 1;
-    S += d;
     Q += d * d;
   }
-  const int32_t k = static_cast<int32_t>(codes.size());
+  gs.resize(static_cast<std::size_t>(ngroups));
+  gc.resize(static_cast<std::size_t>(ngroups));
+  const int32_t k = static_cast<int32_t>(gs.size());
   if (k < 2) return -1;
   if (k >= N) return -2;
   // A NaN or infinite value, or sums beyond the double range.
   if (!std::isfinite(Q)) return -4;
-  double G = 0;
-  for (int32_t j = 0; j < k; ++j) G += gs[j] * gs[j] / double(gc[j]);
+  double G = 0, S = 0;
+  for (int32_t j = 0; j < k; ++j) {
+    G += gs[j] * gs[j] / double(gc[j]);
+    S += gs[j];
+  }
   const double C = S * S / N;
   ssbetween = std::max(G - C, 0.0);
   sswithin = std::max(Q - G, 0.0);

@@ -271,7 +271,7 @@ TEST(Anova, ClosedFormAndStatuses) {
   for (int k = 0; k < 100; ++k)
     for (int j = -1; j <= 1; ++j) {
       x.push_back(k + j);
-      g.push_back(1000 - 7 * k);
+      g.push_back(k % 2 ? 5000 + 7 * k : (k % 4 ? -k : k));  // direct table and hash map
     }
   Anova1F(Vec(x).get(), groups(g).get(), ssb, ssw, sst, dfb, dfw, dft, f);
   EXPECT_NEAR(ssw, 200, 1e-9);
