@@ -165,7 +165,8 @@ int32_t DeanDixonTest(const TVector* data, TSignifLevelEx level, double& statist
   const int32_t n = data ? data->NrOfElem() : 0;
   if (n <= 2) throw EQMXStatisError("DeanDixonTest: number of data points is too low");
   if (n > 100) throw EQMXStatisError("DeanDixonTest: number of data points is too high");
-  std::vector<double> s(data->Data().begin(), data->Data().end());
+  const auto d = data->Data();
+  std::vector<double> s(d.begin(), d.end());
   std::sort(s.begin(), s.end(), [](double a, double b) { return math1_detail::Before<true>(a, b); });
   auto X = [&](int32_t i) { return s[static_cast<std::size_t>(i - 1)]; };
   auto ratio = [](double num, double den) { return den == 0 ? 0.0 : num / den; };
@@ -190,9 +191,8 @@ int32_t DeanDixonTest(const TVector* data, TSignifLevelEx level, double& statist
   }
   statistic = r;
   if (!(r > DeanDixonCriticalValues(n, level))) return 0;
-  const auto x = data->Data();
   for (int32_t i = 0; i < n; ++i)
-    if (x[i] == suspect) return i + 1;
+    if (d[i] == suspect) return i + 1;
   return 0;
 }
 

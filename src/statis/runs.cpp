@@ -1,5 +1,6 @@
 // Runs tests for randomness and the one-way analysis of variance.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <limits>
 #include <unordered_map>
@@ -63,9 +64,9 @@ namespace {
 
 // P(rlo <= R <= rhi) for a and b elements of the two kinds (1 <= a <= b) in random order.
 double RunsProbability(int64_t a, int64_t b, int32_t rlo, int32_t rhi) {
-  const int32_t rmax = static_cast<int32_t>(2 * a + (a < b ? 1 : 0));
+  const int64_t rmax = std::min<int64_t>(2 * a + (a < b ? 1 : 0), INT32_MAX);
   rlo = std::max(rlo, 2);
-  rhi = std::min(rhi, rmax);
+  rhi = static_cast<int32_t>(std::min<int64_t>(rhi, rmax));
   if (rlo > rhi) return 0;
   if (rlo == 2 && rhi == rmax) return 1;
   // Exact integer counts while they fit 128 bits (a + b up to about 125), so small samples give
@@ -99,6 +100,13 @@ double RunsProbability(int64_t a, int64_t b, int32_t rlo, int32_t rhi) {
     }
     if (exact) return static_cast<double>(static_cast<LD>(sum) / static_cast<LD>(total));
   }
+  // Terms beyond 40 standard deviations from the mean are far below the double range, so the
+  // sum is restricted to that window: O(sqrt(n)) terms even for counts near 2^31.
+  const LD n = LD(a) + LD(b), ab2 = 2 * LD(a) * LD(b);
+  const LD mean = ab2 / n + 1, sd = std::sqrt(ab2 * (ab2 - n) / (n * n * (n - 1)));
+  const LD wlo = std::floor(mean - 40 * sd) - 2, whi = std::ceil(mean + 40 * sd) + 2;
+  if (wlo > rlo) rlo = static_cast<int32_t>(std::min<LD>(wlo, INT32_MAX));
+  if (whi < rhi) rhi = static_cast<int32_t>(std::max<LD>(whi, 0));
   const LD lt = LnBinom(a + b, a);
   LD p = 0;
   for (int32_t r = rlo; r <= rhi; ++r) p += std::exp(LnRunsCount(a, b, r) - lt);
@@ -163,7 +171,7 @@ bool RunsTest(const TBitFld* bits, double& p) {
     // too many (beyond the mean 2 n1 n2 / (n1 + n2) + 1) the upper tail, summed directly.
     const double mean = 2.0 * n1 * n2 / (double(n1) + n2) + 1;
     const int64_t a = std::min(n1, n2), b = std::max(n1, n2);
-    p = runs > mean ? RunsProbability(a, b, runs, int32_t(2 * a + 1)) : ExactRunsTest(n1, n2, runs);
+    p = runs > mean ? RunsProbability(a, b, runs, INT32_MAX) : ExactRunsTest(n1, n2, runs);
   }
   return p < 0.05;
 }

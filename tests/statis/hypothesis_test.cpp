@@ -193,6 +193,7 @@ TEST(Runs, ExactAgainstEnumeration) {
   // Beyond 128-bit counts the logarithmic path continues smoothly: a symmetric split has its
   // median number of runs near n + 1.
   EXPECT_NEAR(ExactRunsTest(200, 200, 201), 0.5, 0.03);
+  EXPECT_NEAR(ExactRunsTest(10000000, 10000000, 10000001), 0.5, 0.01);  // quickly, too
   EXPECT_EQ(ExactRunsTest(0, 7, 1), 1);  // one kind only: a single run, certainly
 }
 
