@@ -340,3 +340,31 @@ TEST(Tool, SomTrainsSavesAndApplies) {
   EXPECT_NE(Qmx("som apply " + Iris() + " " + Iris()).rc, 0);
   EXPECT_NE(Qmx("som").rc, 0);
 }
+
+TEST(Tool, HypothesisTests) {
+  const std::string f = Iris();
+  // Widely published results for the iris data.
+  const J n = ParseJson(Qmx("test normality " + f + " --column sepal_width --json").out);
+  EXPECT_NEAR(n["shapiro_wilk"]["statistic"].num, 0.98492, 5e-6);
+  EXPECT_NEAR(n["shapiro_wilk"]["p"].num, 0.1012, 5e-5);
+  EXPECT_EQ(n["count"].num, 150);
+  const J a = ParseJson(Qmx("test anova " + f + " --value petal_length --group species --json").out);
+  EXPECT_NEAR(a["F"].num, 1180.16, 0.01);
+  EXPECT_EQ(a["df_between"].num, 2);
+  EXPECT_EQ(a["df_within"].num, 147);
+  EXPECT_EQ(a["groups"].arr.size(), 3u);
+  const J t = ParseJson(Qmx("test ttest " + f + " --x 1 --y 2 --welch --json").out);
+  EXPECT_NEAR(t["t"].num, 36.463, 5e-4);
+  EXPECT_NEAR(t["df"].num, 225.68, 5e-3);
+  EXPECT_TRUE(t["rejected"].b);
+  for (const std::string& c : {"outliers " + f + " --column 2", "mannwhitney " + f + " --x 3 --y 4",
+                              "runs " + f + " --column 1"}) {
+    const Result r = Qmx("test " + c + " --json");
+    EXPECT_EQ(r.rc, 0) << c;
+    EXPECT_EQ(ParseJson(r.out).k, J::kObj) << c;
+  }
+  EXPECT_NE(Qmx("test").rc, 0);
+  EXPECT_NE(Qmx("test ttest " + f + " --paired --welch").rc, 0);
+  EXPECT_NE(Qmx("test anova " + f + " --group 9").rc, 0);
+  EXPECT_NE(Qmx("test normality /nonexistent/file.csv").rc, 0);
+}
