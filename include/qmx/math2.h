@@ -1,6 +1,7 @@
 // The multivariate module: covariance, eigen analysis, principal components, pseudo-inverse,
-// Mahalanobis distance, Fisher's quotient and curve fitting.
+// Mahalanobis distance, Fisher's quotient, curve fitting, nearest neighbours and clustering.
 #pragma once
 
 #include "qmx/math2/multivar.h"
 #include "qmx/math2/curvefit.h"
+#include "qmx/math2/cluster.h"
