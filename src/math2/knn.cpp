@@ -57,11 +57,8 @@ constexpr int32_t kMaxNN = 100;
 constexpr int32_t kMaxMeanNN = 50;
 constexpr std::size_t kBlock = 512;
 
-void ClampRows(int32_t nr, int32_t& lo, int32_t& hi) {
-  lo = std::clamp(lo, 1, std::max(nr, 1));
-  hi = std::clamp(hi, 1, std::max(nr, 1));
-  if (lo > hi) std::swap(lo, hi);
-}
+// (0, 0) is every row, as everywhere in the library; other bounds are clamped and ordered.
+void ClampRows(int32_t nr, int32_t& lo, int32_t& hi) { MakeValidRange(nr, lo, hi); }
 
 // Euclidean neighbours of q among rows lo..hi (1-based) into list.
 void EuclidNeighbours(const TMatrix* DataMat, int32_t lo, int32_t hi, const double* q,
