@@ -1,7 +1,8 @@
 // The multivariate module: covariance, eigen analysis, principal components, pseudo-inverse,
-// Mahalanobis distance, Fisher's quotient, curve fitting, nearest neighbours and clustering.
+// Mahalanobis distance, Fisher's quotient, curve fitting, nearest neighbours, clustering and plane geometry.
 #pragma once
 
 #include "qmx/math2/multivar.h"
 #include "qmx/math2/curvefit.h"
 #include "qmx/math2/cluster.h"
+#include "qmx/math2/geometry.h"
