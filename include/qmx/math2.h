@@ -6,3 +6,4 @@
 #include "qmx/math2/curvefit.h"
 #include "qmx/math2/cluster.h"
 #include "qmx/math2/geometry.h"
+#include "qmx/math2/regress.h"
