@@ -229,28 +229,26 @@ int32_t AgglomClustering(TObject* Sender, TMatrix* DataMat, TDistMode Mode, TClu
   } catch (const std::bad_alloc&) {
     throw EQMXMath2Error("AgglomClustering: not enough memory");
   }
-  // The pair (a, b), a < b (0-based), lives at D[a*n + b]: column a of the symmetric matrix,
-  // so that the partners of a lie contiguous. A retired slot's entries become NaN, which no
-  // comparison selects, so the scans need no activity test.
+  // The matrix stays symmetric: D[a*n + b] = D[b*n + a] (0-based), so both the partners of the
+  // merged pair (D[g*n + i], D[h*n + i]) and a slot's row of higher partners (D[i*n + j],
+  // j > i) are contiguous; only the mirror write D[i*n + h] is strided.
   double* D = dm.Data();
-  auto at = [&](std::size_t a, std::size_t b) -> double& {
-    return a < b ? D[a * sn + b] : D[b * sn + a];
-  };
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  // nn[g]: the first higher slot at the smallest distance from g (the scan's choice within row
-  // g), -1 when no distance is below uc_MaxReal; nnd[g] that distance.
+  std::vector<uint8_t> active(sn, 1);
+  // nn[g]: the first higher active slot at the smallest distance from g (the scan's choice
+  // within row g), -1 when no distance is below uc_MaxReal; nnd[g] that distance.
   auto rowScan = [&](std::size_t g) {
     const double* row = D + g * sn;
     double best = uc_MaxReal;
     int32_t bh = -1;
     for (std::size_t j = g + 1; j < sn; ++j)
-      if (row[j] < best) {
+      if (row[j] < best && active[j]) {
         best = row[j];
         bh = static_cast<int32_t>(j);
       }
     nn[g] = bh;
     nnd[g] = best;
   };
+  const double nan = std::numeric_limits<double>::quiet_NaN();
   for (std::size_t i = 0; i < sn; ++i) {
     node[i] = static_cast<int32_t>(i + 1);
     size[i] = 1.0;
@@ -266,7 +264,7 @@ int32_t AgglomClustering(TObject* Sender, TMatrix* DataMat, TDistMode Mode, TClu
     ProcStat += 1.0;
     if (FeedBack) FeedBack(Sender, ProcStat, static_cast<double>(r) / n * 100.0);
     // The row minima, taken in slot order with strict improvement, give the first pair in
-    // g-then-h order among equal distances.
+    // g-then-h order among equal distances (a retired slot's NaN never wins).
     double best = uc_MaxReal;
     int32_t bg = -1;
     for (std::size_t g = 0; g + 1 < sn; ++g)
@@ -281,16 +279,12 @@ int32_t AgglomClustering(TObject* Sender, TMatrix* DataMat, TDistMode Mode, TClu
     } else {
       // No distance below uc_MaxReal (infinite or NaN distances): the first two active slots.
       g = 0;
-      while (node[g] == 0) ++g;
+      while (!active[g]) ++g;
       h = g + 1;
-      while (node[h] == 0) ++h;
+      while (!active[h]) ++h;
     }
-    const double dgh = at(g, h);
+    const double dgh = D[g * sn + h];
     const double ng = size[g], nh = size[h];
-    for (std::size_t i = 0; i < sn; ++i) {
-      if (node[i] == 0 || i == g || i == h) continue;
-      at(i, h) = LanceWilliams(Method, at(g, i), at(h, i), dgh, ng, nh, size[i], Alpha);
-    }
     dend[0 * ldd + (r - 1)] = node[g];
     dend[1 * ldd + (r - 1)] = node[h];
     dend[2 * ldd + (r - 1)] = n + r;
@@ -299,21 +293,25 @@ int32_t AgglomClustering(TObject* Sender, TMatrix* DataMat, TDistMode Mode, TClu
     size[h] = nh + ng;
     node[g] = 0;
     size[g] = 0.0;
-    for (std::size_t i = 0; i < g; ++i) D[i * sn + g] = nan;
+    active[g] = 0;
     nn[g] = -1;
     nnd[g] = nan;
-    // Only rows below h see a changed entry; a row whose partner was g or h is scanned again,
-    // any other row compares its partner with the new entry (a lower slot wins a tie).
-    for (std::size_t i = 0; i < h; ++i) {
-      if (node[i] == 0) continue;
-      if (nn[i] == static_cast<int32_t>(g) || nn[i] == static_cast<int32_t>(h)) {
+    const int32_t gi = static_cast<int32_t>(g), hi = static_cast<int32_t>(h);
+    double* rowG = D + g * sn;
+    double* rowH = D + h * sn;
+    for (std::size_t i = 0; i < sn; ++i) {
+      if (!active[i] || i == h) continue;
+      const double v = LanceWilliams(Method, rowG[i], rowH[i], dgh, ng, nh, size[i], Alpha);
+      rowH[i] = v;
+      D[i * sn + h] = v;
+      if (i >= h) continue;
+      // Rows below h see the new entry: a row whose partner was g or h is scanned again, any
+      // other compares its partner with the new entry (the lower slot wins a tie).
+      if (nn[i] == gi || nn[i] == hi) {
         rowScan(i);
-      } else {
-        const double v = D[i * sn + h];
-        if (v < nnd[i] || (v == nnd[i] && nn[i] >= 0 && static_cast<int32_t>(h) < nn[i])) {
-          nn[i] = static_cast<int32_t>(h);
-          nnd[i] = v;
-        }
+      } else if (v < nnd[i] || (v == nnd[i] && nn[i] >= 0 && hi < nn[i])) {
+        nn[i] = hi;
+        nnd[i] = v;
       }
     }
     if (h + 1 < sn) rowScan(h);

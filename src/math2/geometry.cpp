@@ -149,7 +149,27 @@ TPDblArray Convex2DHull(const TPDblArray& Points) {
   TBitFld elim;
   elim.SetSize(n);
   auto nextRow = [&](int32_t i) { return i == n ? 1 : i + 1; };
-  auto prevRow = [&](int32_t i) { return i == 1 ? n : i - 1; };
+  // The first row still present at or after r (fwd, n + 1 when none) and at or before r (bwd, 0
+  // when none): path-halving finds over the eliminated rows, so that skipping long runs of
+  // eliminated rows costs nearly nothing and the sweep stays O(n).
+  std::vector<int32_t> fwd(sn + 2), bwd(sn + 2);
+  for (int32_t i = 0; i <= n + 1; ++i) fwd[i] = bwd[i] = i;
+  auto findFwd = [&](int32_t r) {
+    while (fwd[r] != r) r = fwd[r] = fwd[fwd[r]];
+    return r;
+  };
+  auto findBwd = [&](int32_t r) {
+    while (bwd[r] != r) r = bwd[r] = bwd[bwd[r]];
+    return r;
+  };
+  int32_t alive = n;
+  auto eliminate = [&](int32_t r) {
+    if (elim.GetBit(r)) return;
+    elim.SetBit(r, true);
+    fwd[r] = r + 1;
+    bwd[r] = r - 1;
+    --alive;
+  };
   // Same direction from the centroid: the nearer point cannot be a vertex.
   for (int32_t i = 1; i <= n; ++i) {
     if (elim.GetBit(i)) continue;
@@ -157,9 +177,9 @@ TPDblArray Convex2DHull(const TPDblArray& Points) {
     for (int32_t j = nextRow(i); j != i && std::fabs(A[i] - A[j]) < 1e-4; j = nextRow(j)) {
       if (elim.GetBit(j)) continue;
       if (ri >= X[j] * X[j] + Y[j] * Y[j]) {
-        elim.SetBit(j, true);
+        eliminate(j);
       } else {
-        elim.SetBit(i, true);
+        eliminate(i);
         break;
       }
     }
@@ -167,14 +187,19 @@ TPDblArray Convex2DHull(const TPDblArray& Points) {
   // The sweep. Its cursor moves search for a row still present; when none is left (a small set
   // can lose every point) the sweep has collapsed and the hull is taken by the chain instead.
   bool collapsed = false;
+  // The next row still present after `from` in cyclic order (before it when !forward); `from`
+  // itself when it is the only one.
   auto seek = [&](int32_t from, bool forward) {
-    int32_t r = from;
-    for (int32_t s = 0; s < n; ++s) {
-      r = forward ? nextRow(r) : prevRow(r);
-      if (!elim.GetBit(r)) return r;
+    if (alive == 0) {
+      collapsed = true;
+      return from;
     }
-    collapsed = true;
-    return from;
+    if (forward) {
+      const int32_t r = from < n ? findFwd(from + 1) : n + 1;
+      return r <= n ? r : findFwd(1);
+    }
+    const int32_t r = from > 1 ? findBwd(from - 1) : 0;
+    return r >= 1 ? r : findBwd(n);
   };
   // The cursors start on rows 1, 2, 3, moved on past rows the direction test has removed (a
   // cursor on a removed row would let a removed point decide about the others).
@@ -190,7 +215,7 @@ TPDblArray Convex2DHull(const TPDblArray& Points) {
       out = !((X[prev] - X[cur]) * (Y[prev] - Y[next]) > 0);
     }
     if (out) {
-      elim.SetBit(cur, true);
+      eliminate(cur);
       cur = prev;
       prev = seek(cur, false);
     } else {

@@ -15,21 +15,45 @@ namespace qmx {
 
 namespace math2detail {
 
+namespace {
+
+// out[i] (+)= sum of W squared differences, the columns added in order.
+template <int W>
+void DistancePass(const double* data, std::size_t ld, int32_t c, std::size_t r0, std::size_t cnt,
+                  const double* q, double* out) {
+  const double* cc[W];
+  double qq[W];
+  for (int k = 0; k < W; ++k) {
+    cc[k] = data + static_cast<std::size_t>(c + k) * ld + r0;
+    qq[k] = q[c + k];
+  }
+  const bool first = c == 0;
+  for (std::size_t i = 0; i < cnt; ++i) {
+    double s = first ? 0.0 : out[i];
+    for (int k = 0; k < W; ++k) {
+      const double d = cc[k][i] - qq[k];
+      s += d * d;
+    }
+    out[i] = s;
+  }
+}
+
+}  // namespace
+
 void SquaredDistances(const double* data, std::size_t ld, int32_t ncol, std::size_t r0,
                       std::size_t cnt, const double* q, int32_t nq, double* out) {
   // Columns beyond the data read as 0, so they add q_c^2 to every object.
   double extra = 0.0;
   for (int32_t c = ncol; c < nq; ++c) extra += q[c] * q[c];
   const int32_t nc = std::min(ncol, nq);
-  std::fill(out, out + cnt, 0.0);
-  for (int32_t c = 0; c < nc; ++c) {
-    const double* col = data + static_cast<std::size_t>(c) * ld + r0;
-    const double qc = q[c];
-    for (std::size_t i = 0; i < cnt; ++i) {
-      const double d = col[i] - qc;
-      out[i] += d * d;
-    }
-  }
+  // Up to eight columns per pass over the block (out stays in L1); the sums still add the
+  // columns in order.
+  if (nc == 0) std::fill(out, out + cnt, 0.0);
+  int32_t c = 0;
+  for (; c + 8 <= nc; c += 8) DistancePass<8>(data, ld, c, r0, cnt, q, out);
+  if (c + 4 <= nc) DistancePass<4>(data, ld, c, r0, cnt, q, out), c += 4;
+  if (c + 2 <= nc) DistancePass<2>(data, ld, c, r0, cnt, q, out), c += 2;
+  if (c + 1 <= nc) DistancePass<1>(data, ld, c, r0, cnt, q, out), c += 1;
   if (extra != 0.0)
     for (std::size_t i = 0; i < cnt; ++i) out[i] += extra;
 }
@@ -55,7 +79,7 @@ namespace {
 
 constexpr int32_t kMaxNN = 100;
 constexpr int32_t kMaxMeanNN = 50;
-constexpr std::size_t kBlock = 512;
+constexpr std::size_t kBlock = 2048;
 
 // (0, 0) is every row, as everywhere in the library; other bounds are clamped and ordered.
 void ClampRows(int32_t nr, int32_t& lo, int32_t& hi) { MakeValidRange(nr, lo, hi); }
