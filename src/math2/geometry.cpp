@@ -8,7 +8,6 @@
 
 #include "qmx/math1.h"
 #include "qmx/math2.h"
-#include "qmx/matrix.h"
 
 namespace qmx {
 
@@ -123,28 +122,31 @@ TPDblArray Convex2DHull(const TPDblArray& Points) {
   mx /= n;
   my /= n;
   constexpr double kPi = std::numbers::pi;
-  // Rows (x - mx, y - my, angle, original index), sorted on the angle by the matrix row sort;
-  // the index column lets the hull return the input points themselves.
-  TMatrix W;
-  W.Resize(4, n);
-  for (int32_t i = 0; i < n; ++i) {
-    const double dx = Points[i].x - mx, dy = Points[i].y - my;
-    double a = AngleToXAxis(dx, dy) + kPi / 2.0;
-    if (a > 2.0 * kPi) a -= 2.0 * kPi;
-    W.Cell(1, i + 1) = dx;
-    W.Cell(2, i + 1) = dy;
-    W.Cell(3, i + 1) = a;
-    W.Cell(4, i + 1) = i;
-  }
-  W.SortRows(3, true, 0, 0, 0, 0);
+  // Rows (x - mx, y - my, angle, original index) in ascending angle order. Equal angles keep
+  // the input order; of points in exactly the same direction only the farthest (or, for
+  // coincident points, one of them) survives the direction step, so their order does not change
+  // the hull. NaN angles go last. The index lets the hull return the input points themselves.
   const std::size_t sn = static_cast<std::size_t>(n);
+  std::vector<std::pair<double, int32_t>> key(sn);
+  for (int32_t i = 0; i < n; ++i) {
+    double a = AngleToXAxis(Points[i].x - mx, Points[i].y - my) + kPi / 2.0;
+    if (a > 2.0 * kPi) a -= 2.0 * kPi;
+    key[static_cast<std::size_t>(i)] = {a, i};
+  }
+  std::sort(key.begin(), key.end(), [](const auto& u, const auto& v) {
+    const bool un = std::isnan(u.first), vn = std::isnan(v.first);
+    if (un != vn) return vn;
+    if (!un && u.first != v.first) return u.first < v.first;
+    return u.second < v.second;
+  });
   std::vector<double> X(sn + 1), Y(sn + 1), A(sn + 1);
   std::vector<int32_t> orig(sn + 1);
   for (int32_t i = 1; i <= n; ++i) {
-    X[i] = W.Cell(1, i);
-    Y[i] = W.Cell(2, i);
-    A[i] = W.Cell(3, i);
-    orig[i] = static_cast<int32_t>(W.Cell(4, i));
+    const int32_t k = key[static_cast<std::size_t>(i - 1)].second;
+    X[i] = Points[k].x - mx;
+    Y[i] = Points[k].y - my;
+    A[i] = key[static_cast<std::size_t>(i - 1)].first;
+    orig[i] = k;
   }
   TBitFld elim;
   elim.SetSize(n);

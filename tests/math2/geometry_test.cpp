@@ -141,6 +141,11 @@ TEST(Geometry, HullOfDegenerateSetsTerminates) {
   EXPECT_EQ(PolygonArea(Convex2DHull(line)), 0.0);
   TPDblArray dup = {{0, 0}, {4, 0}, {4, 4}, {0, 4}, {4, 4}, {0, 0}, {2, 1}};
   EXPECT_EQ(std::fabs(PolygonArea(Convex2DHull(dup))), 16.0);
+  // Points on the edges are not vertices.
+  TPDblArray edges = {{0, 0}, {1, 0}, {2, 0}, {2, 1}, {2, 2}, {1, 2}, {0, 2}, {0, 1}, {1, 1.2}};
+  const TPDblArray he = Convex2DHull(edges);
+  EXPECT_EQ(he.size(), 4u);
+  EXPECT_EQ(PolygonArea(he), 4.0);
   TPDblArray withNaN = {{0, 0}, {4, 0}, {std::nan(""), 1}, {4, 4}, {0, 4}, {2, 1}};
   (void)Convex2DHull(withNaN);
 }
