@@ -9,6 +9,7 @@
 #include <limits>
 #include <sstream>
 
+#include "frame/loadguard.h"
 #include "qmx/basepack.h"
 
 namespace qmx::matio {
@@ -28,9 +29,20 @@ bool CellCountAcceptable(int64_t Cols, int64_t Rows, int64_t Layers, int64_t Slo
 }
 
 bool AllocationAcceptable(int64_t Cols, int64_t Rows, int64_t BackedCells) noexcept {
-  if (Cols < 0 || Rows < 0) return false;
-  int64_t n = std::max<int64_t>(Cols, 1) * std::max<int64_t>(Rows, 1);  // < 2^62
-  return n <= std::max(BackedCells, kMaxLoadCells);
+  if (Cols < 0 || Rows < 0 || Cols > INT32_MAX || Rows > INT32_MAX) return false;
+  const int64_t n = std::max<int64_t>(Cols, 1) * std::max<int64_t>(Rows, 1);  // < 2^62
+  return LoadAllocationBacked(n, BackedCells);
+}
+
+bool ProductIs(std::initializer_list<int64_t> Factors, int64_t Count) noexcept {
+  int64_t n = 1;
+  for (int64_t f : Factors) {
+    if (f < 0) return false;
+    if (f == 0) return Count == 0;
+    if (n > Count / f) return false;  // the product would pass Count (and might overflow)
+    n *= f;
+  }
+  return n == Count;
 }
 
 // ---- numbers as text -------------------------------------------------------------------------
@@ -310,9 +322,8 @@ BinaryReader::BinaryReader(const std::string& FileName) {
     return;
   }
   if (FHeader.Kind != BinKind::SparseInt32) {
-    int64_t cells = int64_t(std::max(FHeader.NCols, 0)) * FHeader.NRows * std::max(FHeader.NLayers, 1) *
-                    std::max(FHeader.NTimeSlots, 1);
-    if (cells != FHeader.Count) {
+    if (!ProductIs({FHeader.NCols, FHeader.NRows, std::max(FHeader.NLayers, 1), std::max(FHeader.NTimeSlots, 1)},
+                   FHeader.Count)) {
       Fail("cell count does not match the dimensions");
       return;
     }
@@ -700,6 +711,44 @@ bool XmlDenseLayout(const XmlMatrix& M, std::vector<std::size_t>& Order, std::st
     return false;
   }
   return XmlDenseLayoutND(M, Order, Error);
+}
+
+}  // namespace qmx::matio
+
+namespace qmx::matio {
+
+bool OpenForXmlLoad(const std::string& FName, std::ifstream& In) {
+  In.open(FName, std::ios::binary);
+  return static_cast<bool>(In);
+}
+
+bool ReadXmlArray(CharSource& In, const std::string& DataID, int32_t MaxLayers, int32_t MaxSlots,
+                  XmlArray& Out, XmlOrder Order) {
+  XmlMatrix x;
+  std::string err;
+  if (!ReadXmlMatrix(In, DataID, x, err) || x.Sparse) return false;
+  const int32_t nl = x.HasLayers ? x.NLayers : 1, nt = x.HasTimeSlots ? x.NTimeSlots : 1;
+  if (x.NCols < 1 || x.NRows < 1 || nl < 1 || nt < 1) return false;
+  if ((MaxLayers > 0 && nl > MaxLayers) || (MaxSlots > 0 && nt > MaxSlots)) return false;
+  std::vector<std::size_t> order;  // positions with rows fastest, then columns, layers, slots
+  if (!XmlDenseLayoutND(x, order, err)) return false;
+  std::vector<double> v(order.size(), 0.0);
+  const auto C = static_cast<std::size_t>(x.NCols), R = static_cast<std::size_t>(x.NRows),
+             L = static_cast<std::size_t>(nl);
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const std::size_t p = order[k];
+    const std::size_t r = p % R, c = p / R % C, l = p / R / C % L, t = p / R / C / L;
+    const std::size_t pos = Order == XmlOrder::LayerFastest ? ((t * C + c) * R + r) * L + l
+                                                            : ((t * L + l) * R + r) * C + c;
+    if (!ParseDouble(x.Cells[k].Text, v[pos])) return false;
+  }
+  Out.NC = x.NCols;
+  Out.NR = x.NRows;
+  Out.NL = nl;
+  Out.NT = nt;
+  Out.V = std::move(v);
+  Out.ID = x.DataID;
+  return true;
 }
 
 }  // namespace qmx::matio
