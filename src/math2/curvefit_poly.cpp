@@ -12,44 +12,7 @@ namespace qmx {
 
 namespace {
 
-// Householder QR of the column-major m x p design matrix A with the right-hand side y appended as
-// column p. On return R (p x p, column-major, zero below the diagonal and in the rows m..p-1 when
-// m < p) and the first p elements of Qᵀy. The decomposition of a tall design matrix then runs
-// on the small triangle, which has the same singular values and the same least-squares
-// solution, instead of on the whole matrix.
-void ReduceToTriangle(std::vector<double>& A, std::size_t m, std::size_t p, std::vector<double>& R,
-                      std::vector<double>& qty) {
-  const std::size_t cols = p + 1, steps = std::min(m, p);
-  for (std::size_t j = 0; j < steps; ++j) {
-    double* aj = A.data() + j * m;
-    double scale = 0.0;
-    for (std::size_t i = j; i < m; ++i) scale = std::max(scale, std::fabs(aj[i]));
-    if (scale == 0.0) continue;
-    double ss = 0.0;
-    for (std::size_t i = j; i < m; ++i) {
-      const double t = aj[i] / scale;
-      ss += t * t;
-    }
-    const double norm = scale * std::sqrt(ss);
-    const double alpha = aj[j] > 0 ? -norm : norm;
-    // v = a_j − alpha·e_j stored in place; H = I − v vᵀ / (norm² − alpha·a_jj)
-    const double beta = norm * norm - alpha * aj[j];
-    aj[j] -= alpha;
-    for (std::size_t c = j + 1; c < cols; ++c) {
-      double* ac = A.data() + c * m;
-      double s = 0.0;
-      for (std::size_t i = j; i < m; ++i) s += aj[i] * ac[i];
-      const double f = s / beta;
-      for (std::size_t i = j; i < m; ++i) ac[i] -= f * aj[i];
-    }
-    aj[j] = alpha;
-  }
-  R.assign(p * p, 0.0);
-  for (std::size_t c = 0; c < p; ++c)
-    for (std::size_t r = 0; r <= std::min(c, m - 1); ++r) R[c * p + r] = A[c * m + r];
-  qty.assign(p, 0.0);
-  for (std::size_t r = 0; r < steps; ++r) qty[r] = A[p * m + r];
-}
+using math2detail::ReduceToTriangle;
 
 // Solves the polynomial design of the values t (powers 1..k in columns 1..k, the constant in
 // column k+1) against v; fills c (k+1 values, constant last).
