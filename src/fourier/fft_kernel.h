@@ -1,0 +1,17 @@
+// Internal pieces of the radix-2 transform, shared by TFastFourier, its tests and benchmarks.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace qmx::fourier {
+
+// Twiddle factors of every stage by the recurrence, for n samples and direction dir (+1 or -1):
+// stage h (h = 1, 2, 4, ..., n/2) holds w_0..w_{h-1} at complex positions h - 1 .. 2h - 2.
+void BuildTwiddles(int32_t n, int32_t dir, std::vector<double>& tw);
+// Bit-reversal permutation of n interleaved complex values.
+void BitReverse(double* x, int32_t n);
+// Bit reversal and all butterfly stages with a table from BuildTwiddles (no scaling).
+void FFTWithTwiddles(double* x, int32_t n, const double* tw);
+
+}  // namespace qmx::fourier
