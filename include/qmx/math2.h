@@ -4,3 +4,4 @@
 
 #include "qmx/math2/multivar.h"
 #include "qmx/math2/curvefit.h"
+#include "qmx/math2/smooth.h"
