@@ -5,3 +5,4 @@
 #include "qmx/math2/multivar.h"
 #include "qmx/math2/curvefit.h"
 #include "qmx/math2/smooth.h"
+#include "qmx/math2/filters.h"
