@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -116,7 +117,8 @@ class TFastFourier : public TComponent {
   mutable double FMaxPower = 0, FMaxMagni = 0;
   std::vector<double> FUserWgt;
   std::vector<double> FData;  // 2N values: re_0, im_0, re_1, im_1, ...
-  std::vector<double> FTwiddles;  // twiddle factors of the last size and direction transformed
+  // Twiddle factors of the last size and direction transformed (see src/fourier/fft_kernel.h).
+  std::shared_ptr<void> FTwiddles;
   int32_t FTwiddleN = 0, FTwiddleDir = 0;
 };
 

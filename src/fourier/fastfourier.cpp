@@ -40,8 +40,7 @@ void TFastFourier::SetNumData(int32_t N) {
     RaiseComponentError<EQMXFourierError>(this, ": not enough memory on heap");
   }
   FNumData = N;
-  FTwiddles.clear();
-  FTwiddles.shrink_to_fit();
+  FTwiddles.reset();
   FTwiddleN = 0;
   FMaxValuesValid = false;
 }
@@ -156,17 +155,21 @@ void TFastFourier::InverseTransform() { DoFFT(-1); }
 
 void TFastFourier::DoFFT(int32_t direction) {
   const int32_t dir = direction < 0 ? -1 : 1;
-  if (FTwiddleN != FNumData || FTwiddleDir != dir) {
+  if (!FTwiddles || FTwiddleN != FNumData || FTwiddleDir != dir) {
+    FTwiddles.reset();
+    FTwiddleN = 0;
     try {
-      fourier::BuildTwiddles(FNumData, dir, FTwiddles);
+      auto tw = std::make_shared<fourier::TTwiddles>();
+      fourier::BuildTwiddles(FNumData, dir, *tw);
+      FTwiddles = tw;
     } catch (const std::bad_alloc&) {
-      FTwiddleN = 0;
       RaiseComponentError<EQMXFourierError>(this, ": not enough memory on heap");
     }
     FTwiddleN = FNumData;
     FTwiddleDir = dir;
   }
-  fourier::FFTWithTwiddles(FData.data(), FNumData, FTwiddles.data());
+  fourier::FFTWithTwiddles(FData.data(), FNumData,
+                           *static_cast<const fourier::TTwiddles*>(FTwiddles.get()));
   if (dir < 0) {
     const double n = FNumData;
     for (double& v : FData) v /= n;
