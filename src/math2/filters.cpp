@@ -4,6 +4,7 @@
 #include <new>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "qmx/math2.h"
@@ -258,6 +259,44 @@ void CalcChebFilterCoeffs(int32_t NPoles, bool HighPass, double Cutoff, double R
   Coeffs->Changed();
 }
 
+namespace {
+// The forward and the backward recursion over positions 1..T. NP > 0 fixes the number of poles
+// at compile time (coefficients in registers, taps unrolled); NP = 0 takes it from np.
+template <int NP>
+void ChebRecursion(const double* xb, double* yb, double* zb, int64_t T, double a0,
+                   const double* ac, const double* bc, int32_t np = NP) {
+  constexpr int kMax = NP > 0 ? NP : 1;
+  double a[kMax + 1], b[kMax + 1];
+  if constexpr (NP > 0) {
+    for (int r = 1; r <= NP; ++r) {
+      a[r] = ac[r];
+      b[r] = bc[r];
+    }
+  }
+  const double* A = NP > 0 ? a : ac;
+  const double* B = NP > 0 ? b : bc;
+  const int32_t n = NP > 0 ? NP : np;
+  for (int64_t i = 1; i <= T; ++i) {
+    double acc = a0 * xb[i];
+    for (int32_t r = 1; r <= n; ++r) acc += A[r] * xb[i - r] + B[r] * yb[i - r];
+    yb[i] = acc;
+  }
+  std::fill(zb + T + 1, zb + T + n + 2, 0.0);
+  for (int64_t i = T; i >= 1; --i) {
+    double acc = a0 * yb[i];
+    for (int32_t r = 1; r <= n; ++r) acc += A[r] * yb[i + r] + B[r] * zb[i + r];
+    zb[i] = acc;
+  }
+}
+
+template <int... Ns>
+bool ChebRecursionDispatch(std::integer_sequence<int, Ns...>, int32_t np, const double* xb,
+                           double* yb, double* zb, int64_t T, double a0, const double* ac,
+                           const double* bc) {
+  return ((np == Ns ? (ChebRecursion<Ns>(xb, yb, zb, T, a0, ac, bc), true) : false) || ...);
+}
+}  // namespace
+
 void ChebychevFilter(const TVector* SourceVec, int32_t First, int32_t Last, TVector* DestVec,
                      double a0, const TMatrix* Coeffs) {
   if (SourceVec == nullptr || DestVec == nullptr || Coeffs == nullptr)
@@ -277,34 +316,28 @@ void ChebychevFilter(const TVector* SourceVec, int32_t First, int32_t Last, TVec
   // Zero-padded copies so the recursions index without checks: xp[q] is source index
   // q + 1 - P - np, y has np zeros before position 1 and np after position T, z np zeros
   // after position T.
-  std::vector<double> xp, y, z;
+  std::vector<double> xp, y;
   try {
-    xp.assign(static_cast<std::size_t>(T + np), 0.0);
+    xp.assign(static_cast<std::size_t>(T + np + 2), 0.0);
     y.assign(static_cast<std::size_t>(T + 2 * np + 1), 0.0);
-    z.assign(static_cast<std::size_t>(T + np + 2), 0.0);
   } catch (const std::bad_alloc&) {
     NoMemory("ChebychevFilter");
   }
   const double* s = SourceVec->Data().data();
   const int64_t off = 1 - P - np;  // source index of xp[0]
-  for (int64_t q = 0; q < T + np; ++q) {
-    const int64_t ix = q + off;
-    if (ix >= 1 && ix <= ns) xp[static_cast<std::size_t>(q)] = s[ix - 1];
-  }
-  // y[i] at yb[np + i]; x[i - r - P] at xp[i - r - P - off] = xp[i - r + np - 1].
+  // Source indices 1..min(ns, T - P) land at q = ix - off; everything else stays 0 (including
+  // the last two slots, room for z).
+  const int64_t lastIx = std::min<int64_t>(ns, T - P);
+  std::copy(s, s + lastIx, xp.begin() + (1 - off));
+  // y[i] at yb[i] (np zeros before position 1); x[i - r - P] at xp[i - r + np - 1].
   double* yb = y.data() + np;
   const double* xb = xp.data() + (np - 1);
-  for (int64_t i = 1; i <= T; ++i) {
-    double acc = a0 * xb[i];
-    for (int32_t r = 1; r <= np; ++r) acc += a[r] * xb[i - r] + b[r] * yb[i - r];
-    yb[i] = acc;
-  }
-  double* zb = z.data();  // z[i] at zb[i], zero beyond T
-  for (int64_t i = T; i >= 1; --i) {
-    double acc = a0 * yb[i];
-    for (int32_t r = 1; r <= np; ++r) acc += a[r] * yb[i + r] + b[r] * zb[i + r];
-    zb[i] = acc;
-  }
+  // z[i] at zb[i], zero beyond T. It reuses the padded input, which the backward pass no
+  // longer needs: the forward pass finishes before any z is written.
+  double* zb = xp.data();
+  if (!ChebRecursionDispatch(std::integer_sequence<int, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20>{}, np,
+                             xb, yb, zb, T, a0, a.data(), b.data()))
+    ChebRecursion<0>(xb, yb, zb, T, a0, a.data(), b.data(), np);
   auto d = DestVec->Data();
   const int32_t hi = std::min(Last, static_cast<int32_t>(d.size()));
   for (int32_t j = First; j <= hi; ++j) d[j - 1] = zb[j + P];

@@ -5,6 +5,7 @@
 #include <new>
 #include <numeric>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "qmx/math1.h"
@@ -106,26 +107,55 @@ void RunWindow(const TWindowOp& op, const TVector* SourceVec, int32_t First, int
   if (WinLen % 2 == 0) Raise(op, std::string("length of ") + op.what + " must be odd");
   const int32_t m = WinLen / 2;
   const int32_t K = Last - First + 1;
-  std::vector<double> out;
-  try {
-    out.resize(static_cast<std::size_t>(K));
-  } catch (const std::bad_alloc&) {
-    Raise(op, "not enough memory");
-  }
-  const double* s = SourceVec->Data().data() + (First - 1);
-  window(s + m, out.data() + m, K - 2 * m);
-  std::fill(out.begin(), out.begin() + m, out[m]);
-  std::fill(out.end() - m, out.end(), out[K - m - 1]);
-  // Written after all reads, so the destination may be the source itself.
+  // Written straight into a separate destination that holds the stretch; otherwise into a work
+  // array copied over afterwards (the destination may be the source itself, or shorter).
   auto d = DestVec->Data();
-  std::copy_n(out.begin(), std::min<std::size_t>(out.size(), d.size()), d.begin());
+  const bool direct = DestVec != SourceVec && d.size() >= static_cast<std::size_t>(K);
+  std::vector<double> work;
+  if (!direct) {
+    try {
+      work.resize(static_cast<std::size_t>(K));
+    } catch (const std::bad_alloc&) {
+      Raise(op, "not enough memory");
+    }
+  }
+  double* out = direct ? d.data() : work.data();
+  const double* s = SourceVec->Data().data() + (First - 1);
+  window(s + m, out + m, K - 2 * m);
+  std::fill(out, out + m, out[m]);
+  std::fill(out + K - m, out + K, out[K - m - 1]);
+  if (!direct) std::copy_n(work.begin(), std::min<std::size_t>(work.size(), d.size()), d.begin());
   DestVec->Changed();
 }
 
 // Symmetric weights wt[0..m], divided by div: (wt0 s0 + sum_i wt_i (s_i + s_-i)) / div. Four
 // outputs at a time as independent sums, each in the textbook order.
+// Half-widths up to 12 (all polynomial windows) with the width known to the compiler: the taps
+// unroll and consecutive outputs go into vector lanes, each still summed in the same order.
+template <int M>
+void SymmetricWindowFixed(const double* s, double* out, int32_t count, const double* wt,
+                          double div) {
+  double w[M + 1];
+  for (int i = 0; i <= M; ++i) w[i] = wt[i];
+  for (int32_t c = 0; c < count; ++c) {
+    const double* p = s + c;
+    double a = w[0] * p[0];
+    for (int i = 1; i <= M; ++i) a += w[i] * (p[i] + p[-i]);
+    out[c] = a / div;
+  }
+}
+
+template <int... Ms>
+bool SymmetricWindowDispatch(std::integer_sequence<int, Ms...>, int32_t m, const double* s,
+                             double* out, int32_t count, const double* wt, double div) {
+  return ((m == Ms ? (SymmetricWindowFixed<Ms>(s, out, count, wt, div), true) : false) || ...);
+}
+
 void SymmetricWindow(const double* s, double* out, int32_t count, const double* wt, int32_t m,
                      double div) {
+  if (SymmetricWindowDispatch(std::integer_sequence<int, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12>{},
+                              m, s, out, count, wt, div))
+    return;
   int32_t c = 0;
   for (; c + 4 <= count; c += 4) {
     const double* p = s + c;
