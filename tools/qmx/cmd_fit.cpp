@@ -7,13 +7,16 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "command.h"
 #include "csv.h"
+#include "plot.h"
 #include "qmx/asc.h"
+#include "qmx/math1.h"
 #include "qmx/math2.h"
 
 namespace {
@@ -21,99 +24,125 @@ namespace {
 using namespace qmxtool;
 using qmx::TCurveFit;
 
-bool ToNumber(const std::string& field, double& v) { return ParseNumberField(field, v); }
+struct Options {
+  std::string file, model = "lin", x = "1", y = "2";
+  std::string xName, yName;  // the columns' names, once loaded (for plots)
+  int order = -1;
+  double at = 0;
+  bool haveAt = false;
+  double smooth = -1;
+};
 
-bool ParseColumn(const Args& args, const std::string& opt, int def, int& col) {
-  const std::string s = Option(args, opt);
-  if (s.empty()) {
-    col = def;
-    return true;
+// Index among the kept (numeric) columns of a column given by file column number or by name.
+long KeptIndex(const NumericTable& t, const std::string& ref, const std::string& file,
+               std::string& err) {
+  int col = 0;
+  const auto r = std::from_chars(ref.data(), ref.data() + ref.size(), col);
+  if (r.ec == std::errc() && r.ptr == ref.data() + ref.size()) {
+    if (col < 1) {
+      err = "columns are numbered from 1";
+      return -1;
+    }
+    for (std::size_t i = 0; i < t.fileColumns.size(); ++i)
+      if (t.fileColumns[i] == col) return static_cast<long>(i);
+    err = "column " + ref + " of " + file + " is not numeric";
+    return -1;
   }
-  const auto r = std::from_chars(s.data(), s.data() + s.size(), col);
-  return r.ec == std::errc() && r.ptr == s.data() + s.size() && col >= 1;
+  return ResolveColumn(ref, t.names, err);
 }
 
 // Loads the pairs; returns an error text or "".
-std::string Load(const std::string& file, const Args& args, TCurveFit& cf) {
+std::string Load(Options& o, TCurveFit& cf) {
+  const std::string& file = o.file;
   if (file.size() > 4 && file.compare(file.size() - 4, 4, ".asc") == 0) {
     const int32_t rc = cf.ImportASC(file);
     return rc == 0 ? "" : "cannot read ASC file " + file + " (code " + std::to_string(rc) + ")";
   }
-  int cx, cy;
-  if (!ParseColumn(args, "--x", 1, cx) || !ParseColumn(args, "--y", 2, cy))
-    return "--x and --y take column numbers from 1";
   NumericTable t;
   std::string err;
-  if (!ReadNumericTable(file, t, err)) return err;
-  auto index = [&](int col) {
-    for (std::size_t i = 0; i < t.fileColumns.size(); ++i)
-      if (t.fileColumns[i] == col) return static_cast<long>(i);
-    return -1L;
-  };
-  const long ix = index(cx), iy = index(cy);
-  if (ix < 0 || iy < 0)
-    return "column " + std::to_string(ix < 0 ? cx : cy) + " of " + file + " is not numeric";
+  if (!ReadNumericTable(InputPath(file), t, err)) return err;
+  const long ix = KeptIndex(t, o.x, file, err);
+  if (ix < 0) return err;
+  const long iy = KeptIndex(t, o.y, file, err);
+  if (iy < 0) return err;
+  o.xName = t.names[std::size_t(ix)];
+  o.yName = t.names[std::size_t(iy)];
   for (const auto& row : t.rows) cf.EnterStatValue(row[std::size_t(ix)], row[std::size_t(iy)]);
   if (cf.NumData() == 0) return "no data lines in " + file;
   return "";
 }
 
-std::string Num(double v) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.10g", v);
-  return buf;
+// Scatter of the pairs with the fitted curve; with the model, a residual panel below.
+int SavePlot(const Options& o, const TCurveFit& cf, const std::string& what,
+             const std::vector<double>& cx, const std::vector<double>& cy,
+             const std::function<double(double)>* model) {
+  const std::string xn = o.xName.empty() ? "x" : o.xName, yn = o.yName.empty() ? "y" : o.yName;
+  plot::Figure fig(yn + " against " + xn + ": " + what);
+  plot::Panel& p = fig.AddPanel(0, 0, 1, model ? 0.72 : 1);
+  std::vector<double> x, y, res;
+  for (int32_t i = 1; i <= cf.NumData(); ++i) {
+    x.push_back(cf.DataX(i));
+    y.push_back(cf.DataY(i));
+    if (model) res.push_back(cf.DataY(i) - (*model)(cf.DataX(i)));
+  }
+  p.SetX(model ? "" : xn);
+  p.SetY(yn);
+  p.Markers(x, y, plot::Palette(0), "data");
+  if (!cx.empty()) p.Line(cx, cy, plot::Palette(1), "fit", 2);
+  if (model) {
+    plot::Panel& r = fig.AddPanel(0, 0.72, 1, 1);
+    r.SetX(xn);
+    r.SetY("residual");
+    r.HorizontalRule(0, "#555555");
+    r.Markers(x, res, plot::Palette(0), "", 2.5);
+  }
+  std::string err;
+  if (!fig.Save(Output().svg, err)) return Fail(err);
+  return 0;
 }
 
-void Show(const std::string& name, double v) { std::cout << "  " << name << " = " << Num(v) << "\n"; }
-
-int RunFit(const Args& argsIn) {
-  Args args = argsIn;
-  const std::string model = Option(args, "--model", "lin");
-  int order = 0;
-  if (model == "poly" || model == "centered") {
-    // The order is the word after the model name; it is taken out of the positional words.
-    std::string o;
-    for (std::size_t i = 0; i + 2 < args.size(); ++i)
-      if (args[i] == "--model") {
-        o = args[i + 2];
-        args.erase(args.begin() + std::ptrdiff_t(i) + 2);
-        break;
-      }
-    const auto r = std::from_chars(o.data(), o.data() + o.size(), order);
-    if (o.empty() || r.ec != std::errc() || r.ptr != o.data() + o.size() || order < 0 ||
-        order > 50)
-      return Fail("--model " + model + " needs an order from 0 to 50");
-  }
-  const Args pos = Positional(args, {"--model", "--at", "--x", "--y", "--smooth"});
-  if (pos.empty()) return Fail("usage: qmx fit FILE --model MODEL [--at X]");
-  double at = 0;
-  const std::string atText = Option(args, "--at");
-  const bool haveAt = !atText.empty();
-  if (haveAt && !ToNumber(atText, at)) return Fail("--at needs a number");
+int RunFit(Options& o) {
+  const std::string& model = o.model;
+  const int order = o.order;
+  if ((model == "poly" || model == "centered") && order < 0)
+    return Fail("--model " + model + " needs --order N (0 to 50)");
+  const double at = o.at;
+  const bool haveAt = o.haveAt;
   TCurveFit cf;
-  if (auto err = Load(pos[0], args, cf); !err.empty()) return Fail(err);
+  if (auto err = Load(o, cf); !err.empty()) return Fail(err);
 
-  double k0 = 0, k1 = 0, k2 = 0, q = 0, value = 0;
-  std::cout << "fit of " << pos[0] << ", " << cf.NumData() << " pairs, model " << model << "\n";
+  Report rep;
+  auto Show = [&rep](const std::string& name, double v) { rep.Value(name, name, v); };
+  double k0 = 0, k1 = 0, k2 = 0, q = 0;
+  std::function<double(double)> curve;  // the fitted model, for --at and the plot
+  const std::string shown = o.file == "-" ? "standard input" : o.file;
+  rep.doc.Set("file", shown);
+  rep.doc.Set("pairs", cf.NumData());
+  rep.doc.Set("model", model);
+  rep.Text("fit of " + shown + ", " + std::to_string(cf.NumData()) + " pairs, model " + model + "\n");
+  auto formula = [&rep](const std::string& f) {
+    rep.doc.Set("formula", f);
+    rep.Text(f + "\n");
+  };
   if (model == "lin") {
     cf.CalcLinFit(k1, k0, q);
-    std::cout << "y = k*x + d\n";
+    formula("y = k*x + d");
     Show("k", k1);
     Show("d", k0);
-    value = k1 * at + k0;
+    curve = [=](double x) { return k1 * x + k0; };
   } else if (model == "parabola" || model == "gauss" || model == "hoerl") {
     if (model == "parabola") {
       cf.CalcParabolFit(k0, k1, k2, q);
-      std::cout << "y = k0 + k1*x + k2*x^2\n";
-      value = k0 + at * (k1 + at * k2);
+      formula("y = k0 + k1*x + k2*x^2");
+      curve = [=](double x) { return k0 + x * (k1 + x * k2); };
     } else if (model == "gauss") {
       cf.CalcGaussFit(k0, k1, k2, q);
-      std::cout << "y = k0*exp(-(x - k1)^2/k2)\n";
-      value = k2 != 0 ? k0 * std::exp(-(at - k1) * (at - k1) / k2) : 0.0;
+      formula("y = k0*exp(-(x - k1)^2/k2)");
+      curve = [=](double x) { return k2 != 0 ? k0 * std::exp(-(x - k1) * (x - k1) / k2) : 0.0; };
     } else {
       cf.CalcHoerlFit(k0, k1, k2, q);
-      std::cout << "y = k0*k1^x*x^k2\n";
-      value = k0 * std::pow(k1, at) * std::pow(at, k2);
+      formula("y = k0*k1^x*x^k2");
+      curve = [=](double x) { return k0 * std::pow(k1, x) * std::pow(x, k2); };
     }
     Show("k0", k0);
     Show("k1", k1);
@@ -124,15 +153,16 @@ int RunFit(const Args& argsIn) {
     double shift = 0;
     if (model == "poly") {
       ok = cf.CalcPolyFit(uint8_t(order), k, q, ns);
-      std::cout << "y = sum k_i*x^i\n";
+      formula("y = sum k_i*x^i");
     } else {
       ok = cf.CalcCenteredPolyFit(uint8_t(order), k, shift, q, ns);
-      std::cout << "y = sum k_i*(x - xshift)^i\n";
+      formula("y = sum k_i*(x - xshift)^i");
       Show("xshift", shift);
     }
     if (!ok) return Fail("the least-squares solver failed");
-    if (ns) std::cout << "  (near singular: some directions were dropped)\n";
-    for (int i = order; i >= 0; --i) value = value * (at - shift) + k[std::size_t(i)];
+    rep.doc.Set("near_singular", ns);
+    if (ns) rep.Text("  (near singular: some directions were dropped)\n");
+    curve = [k, order, shift](double x) { return qmx::CenteredPolynomial(k, order, x, shift); };
     for (int i = 0; i <= order; ++i) {
       std::string name = "k";
       name += std::to_string(i);
@@ -141,25 +171,38 @@ int RunFit(const Args& argsIn) {
   } else if (model == "circle") {
     double r, dx, dy;
     cf.CalcCircleFit(r, dx, dy);
-    std::cout << "(x - dx)^2 + (y - dy)^2 = r^2\n";
+    formula("(x - dx)^2 + (y - dy)^2 = r^2");
     Show("r", r);
     Show("dx", dx);
     Show("dy", dy);
-    if (haveAt) std::cout << "  (--at does not apply to a circle)\n";
-    return 0;
+    if (haveAt) rep.Text("  (--at does not apply to a circle)\n");
+    if (!Output().svg.empty()) {
+      std::vector<double> cx, cy;
+      for (int i = 0; i <= 200; ++i) {
+        cx.push_back(dx + r * std::cos(i * M_PI / 100));
+        cy.push_back(dy + r * std::sin(i * M_PI / 100));
+      }
+      if (int rc = SavePlot(o, cf, "circle fit", cx, cy, nullptr)) return rc;
+    }
+    return rep.Finish();
   } else if (model == "spline") {
-    const std::string sm = Option(args, "--smooth");
-    if (sm.empty()) {
-      std::cout << "interpolating natural cubic spline\n";
-      value = cf.CubicSpline(at);
+    if (o.smooth < 0) {
+      formula("interpolating natural cubic spline");
+      curve = [&cf](double x) { return cf.CubicSpline(x); };
       q = 1.0;
     } else {
-      double p;
-      if (!ToNumber(sm, p)) return Fail("--smooth needs a number from 0 to 1");
+      const double p = o.smooth;
       cf.SetSplineSmoothing(p);
       bool valid;
-      value = cf.SmoothedSpline(at, q, valid);
-      std::cout << "smoothing spline, factor " << Num(p) << (valid ? "" : " (not valid)") << "\n";
+      cf.SmoothedSpline(at, q, valid);
+      curve = [&cf](double x) {
+        double qq;
+        bool v;
+        return cf.SmoothedSpline(x, qq, v);
+      };
+      rep.doc.Set("smoothing", p);
+      rep.doc.Set("valid", valid);
+      formula("smoothing spline, factor " + Num(p, 10) + (valid ? "" : " (not valid)"));
     }
   } else {
     struct M2 {
@@ -181,35 +224,58 @@ int RunFit(const Args& argsIn) {
       if (model == c.name) m = &c;
     if (!m) return Fail("unknown model \"" + model + "\"");
     (cf.*(m->fit))(k0, k1, q);
-    std::cout << m->formula << "\n";
+    formula(m->formula);
     Show("k0", k0);
     Show("k1", k1);
     const std::string n = m->name;
-    value = n == "recilin"        ? 1 / (k0 + k1 * at)
-            : n == "hyperbol"     ? k0 + k1 / at
-            : n == "recihyperbol" ? at / (k0 * at + k1)
-            : n == "log"          ? k0 + k1 * std::log(at)
-            : n == "recilog"      ? 1 / (k0 + k1 * std::log(at))
-            : n == "power"        ? k0 * std::pow(at, k1)
-                                  : k0 * std::exp(k1 * at);
+    curve = [=](double x) {
+      return n == "recilin"        ? 1 / (k0 + k1 * x)
+             : n == "hyperbol"     ? k0 + k1 / x
+             : n == "recihyperbol" ? x / (k0 * x + k1)
+             : n == "log"          ? k0 + k1 * std::log(x)
+             : n == "recilog"      ? 1 / (k0 + k1 * std::log(x))
+             : n == "power"        ? k0 * std::pow(x, k1)
+                                   : k0 * std::exp(k1 * x);
+    };
   }
-  Show("fit quality (R^2)", q);
-  if (haveAt) std::cout << "  y(" << Num(at) << ") = " << Num(value) << "\n";
-  return 0;
+  rep.doc.Set("fit_quality", q);
+  rep.Text("  fit quality (R^2) = " + Num(q, 10) + "\n");
+  if (haveAt) {
+    const double value = curve(at);
+    rep.doc.Set("at", at);
+    rep.doc.Set("value", value);
+    rep.Text("  y(" + Num(at, 10) + ") = " + Num(value, 10) + "\n");
+  }
+  if (!Output().svg.empty()) {
+    std::vector<double> cx, cy;
+    const double lo = cf.MinX(), hi = cf.MaxX();
+    for (int i = 0; i <= 300; ++i) {
+      const double x = lo + (hi - lo) * i / 300.0;
+      cx.push_back(x);
+      cy.push_back(curve(x));
+    }
+    if (int rc = SavePlot(o, cf, model + " fit, R\u00b2 = " + Num(q, 4), cx, cy, &curve)) return rc;
+  }
+  return rep.Finish();
 }
 
-int RunBivar(const Args& args) {
-  const Args pos = Positional(args, {"--x", "--y"});
-  if (pos.empty()) return Fail("usage: qmx bivar FILE [--x N --y M]");
+int RunBivar(Options& o) {
   TCurveFit cf;
-  if (auto err = Load(pos[0], args, cf); !err.empty()) return Fail(err);
+  if (auto err = Load(o, cf); !err.empty()) return Fail(err);
   int32_t n;
   double mx, my, sx, sy, md, sd, r;
   cf.CalcStatistics(n, mx, my, sx, sy, md, sd, r);
-  std::cout << "bivariate statistics of " << pos[0] << ", " << n << " pairs\n";
-  std::cout << "            x               y\n";
-  auto row = [](const char* name, double a, double b) {
-    std::printf("%-9s %-15s %-15s\n", name, Num(a).c_str(), Num(b).c_str());
+  Report rep;
+  const std::string shown = o.file == "-" ? "standard input" : o.file;
+  rep.doc.Set("file", shown);
+  rep.doc.Set("pairs", n);
+  rep.Text("bivariate statistics of " + shown + ", " + std::to_string(n) + " pairs\n");
+  rep.Text("            x               y\n");
+  Json jx = Json::Object(), jy = Json::Object();
+  auto row = [&](const char* name, double a, double b) {
+    jx.Set(name, a);
+    jy.Set(name, b);
+    rep.Printf("%-9s %-15s %-15s\n", name, Num(a, 10).c_str(), Num(b, 10).c_str());
   };
   row("mean", mx, my);
   row("std.dev.", sx, sy);
@@ -223,29 +289,71 @@ int RunBivar(const Args& args) {
   row("q3", a3, b3);
   row("skewness", cf.SkewnessX(), cf.SkewnessY());
   row("kurtosis", cf.KurtosisX(), cf.KurtosisY());
-  std::cout << std::flush;
+  rep.doc.Set("x", jx);
+  rep.doc.Set("y", jy);
   double p;
   const double tau = cf.KendallsTau(p);
-  Show("mean of x - y", md);
-  Show("std.dev. of x - y", sd);
-  Show("Pearson r", r);
-  Show("Spearman rho", cf.GetSpearman());
-  std::cout << "  Kendall tau-b = " << Num(tau) << " (p = " << Num(p) << ")\n";
-  Show("Goodman-Kruskal gamma", cf.GetKruskalGamma());
-  return 0;
+  rep.Value("mean_difference", "mean of x - y", md);
+  rep.Value("std_dev_difference", "std.dev. of x - y", sd);
+  rep.Value("pearson_r", "Pearson r", r);
+  rep.Value("spearman_rho", "Spearman rho", cf.GetSpearman());
+  rep.doc.Set("kendall_tau_b", tau);
+  rep.doc.Set("kendall_p", p);
+  rep.Text("  Kendall tau-b = " + Num(tau, 10) + " (p = " + Num(p, 10) + ")\n");
+  rep.Value("goodman_kruskal_gamma", "Goodman-Kruskal gamma", cf.GetKruskalGamma());
+  if (!Output().svg.empty()) {
+    double k, d, q;
+    cf.CalcLinFit(k, d, q);
+    const std::function<double(double)> line = [k, d](double x) { return k * x + d; };
+    const std::vector<double> cx{cf.MinX(), cf.MaxX()}, cy{line(cf.MinX()), line(cf.MaxX())};
+    if (int rc = SavePlot(o, cf, "r = " + Num(r, 4) + ", least-squares line", cx, cy, &line)) return rc;
+  }
+  return rep.Finish();
 }
 
-int Demo(const Args&) {
-  const std::string file = qmxtool::DataDir() + "/iris.csv";
+void AddPairOptions(CLI::App& app, Options& o) {
+  AddFile(app, o.file, "text/CSV file (- reads standard input), or an ASC file of pairs (.asc)");
+  AddXY(app, o.x, o.y);
+  AddSvg(app)->description("write the scatter with the fitted curve and a residual panel as SVG");
+}
+
+Runner SetupFit(CLI::App& app) {
+  auto o = std::make_shared<Options>();
+  AddPairOptions(app, *o);
+  app.add_option("--model", o->model,
+                 "lin (default), parabola, poly, centered, circle, gauss, hoerl, recilin, hyperbol, "
+                 "recihyperbol, log, recilog, power, exp, spline")
+      ->check(CLI::IsMember({"lin", "parabola", "poly", "centered", "circle", "gauss", "hoerl",
+                             "recilin", "hyperbol", "recihyperbol", "log", "recilog", "power", "exp",
+                             "spline"}));
+  app.add_option("--order", o->order, "order of the poly and centered models")->check(CLI::Range(0, 50));
+  app.add_option_function<double>(
+      "--at", [o](const double& v) { o->at = v; o->haveAt = true; }, "evaluate the fit at this x");
+  app.add_option("--smooth", o->smooth, "spline smoothing factor from 0 to 1")->check(CLI::Range(0.0, 1.0));
+  return [o] { return RunFit(*o); };
+}
+
+Runner SetupBivar(CLI::App& app) {
+  auto o = std::make_shared<Options>();
+  AddPairOptions(app, *o);
+  return [o] { return RunBivar(*o); };
+}
+
+int Demo() {
   std::cout << "== curve fitting: petal width against petal length (linear fit)\n";
-  return RunFit({file, "--x", "3", "--y", "4", "--model", "lin", "--at", "5"});
+  Options o;
+  o.file = qmxtool::DataDir() + "/iris.csv";
+  o.x = "3";
+  o.y = "4";
+  o.at = 5;
+  o.haveAt = true;
+  if (!DemoPlotDir().empty()) Output().svg = DemoPlotDir() + "/fit.svg";
+  const int rc = RunFit(o);
+  Output().svg.clear();
+  return rc;
 }
 
-QmxCommand regFit("fit",
-                  "fit FILE --model lin|parabola|poly N|centered N|circle|gauss|hoerl|recilin|"
-                  "hyperbol|recihyperbol|log|recilog|power|exp|spline [--smooth P] [--at X] "
-                  "[--x N --y M]",
-                  RunFit, 60, Demo);
-QmxCommand regBivar("bivar", "bivar FILE [--x N --y M]  bivariate and rank statistics", RunBivar);
+QmxCommand regFit("fit", "curve fit of one column against another", SetupFit, 60, Demo);
+QmxCommand regBivar("bivar", "bivariate and rank statistics of two columns", SetupBivar);
 
 }  // namespace
