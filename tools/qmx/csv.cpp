@@ -1,4 +1,5 @@
 #include "csv.h"
+#include "command.h"
 
 #include <charconv>
 #include <cmath>
@@ -159,6 +160,23 @@ bool ReadNumericTable(const std::string& file, NumericTable& table, std::string&
     return false;
   }
   return true;
+}
+
+long KeptColumn(const NumericTable& t, const std::string& ref, const std::string& file,
+                std::string& err) {
+  int col = 0;
+  const auto r = std::from_chars(ref.data(), ref.data() + ref.size(), col);
+  if (r.ec == std::errc() && r.ptr == ref.data() + ref.size()) {
+    if (col < 1) {
+      err = "columns are numbered from 1";
+      return -1;
+    }
+    for (std::size_t i = 0; i < t.fileColumns.size(); ++i)
+      if (t.fileColumns[i] == col) return static_cast<long>(i);
+    err = "column " + ref + " of " + file + " is not numeric";
+    return -1;
+  }
+  return ResolveColumn(ref, t.names, err);
 }
 
 }  // namespace qmxtool
