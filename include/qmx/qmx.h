@@ -12,3 +12,5 @@
 #include "qmx/matrix.h"
 #include "qmx/statis.h"
 #include "qmx/math2.h"
+#include "qmx/fourier.h"
+#include "qmx/wavelet.h"
