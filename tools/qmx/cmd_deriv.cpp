@@ -23,12 +23,10 @@ int Deriv(const Options& o) {
   std::string err;
   if (!ReadSignal(o.file, o.column, s, err)) return Fail(err);
   qmx::TVector src, dst;
-  src.Resize(static_cast<int32_t>(s.values.size()));
-  std::copy(s.values.begin(), s.values.end(), src.Data().begin());
-  dst.Resize(src.NrOfElem());
+  SignalVectors(s, src, dst);
   if (o.order == 1) qmx::FirstDeriv(&src, 1, src.NrOfElem(), &dst, o.window);
   else qmx::SecondDeriv(&src, 1, src.NrOfElem(), &dst, o.window);
-  return PrintSignalPair(s, {dst.Data().begin(), dst.Data().end()}, o.order == 1 ? "deriv1" : "deriv2");
+  return PrintSignalPair(s, Values(dst), o.order == 1 ? "deriv1" : "deriv2");
 }
 
 Runner Setup(CLI::App& app) {

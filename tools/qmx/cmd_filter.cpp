@@ -30,9 +30,7 @@ int Filter(const Options& o) {
   std::string err;
   if (!ReadSignal(o.file, o.column, s, err)) return Fail(err);
   qmx::TVector src, dst;
-  src.Resize(static_cast<int32_t>(s.values.size()));
-  std::copy(s.values.begin(), s.values.end(), src.Data().begin());
-  dst.Resize(src.NrOfElem());
+  SignalVectors(s, src, dst);
   const int32_t n = src.NrOfElem();
   std::string label;
   if (o.lowpass >= 0 || o.highpass >= 0) {
@@ -54,7 +52,7 @@ int Filter(const Options& o) {
     qmx::ChebychevFilter(&src, 1, n, &dst, a0, &c);
     label = hp ? "cheb_highpass" : "cheb_lowpass";
   }
-  return PrintSignalPair(s, {dst.Data().begin(), dst.Data().end()}, label);
+  return PrintSignalPair(s, Values(dst), label);
 }
 
 Runner Setup(CLI::App& app) {

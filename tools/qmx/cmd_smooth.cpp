@@ -23,15 +23,13 @@ int Smooth(const Options& o) {
   std::string err;
   if (!ReadSignal(o.file, o.column, s, err)) return Fail(err);
   qmx::TVector src, dst;
-  src.Resize(static_cast<int32_t>(s.values.size()));
-  std::copy(s.values.begin(), s.values.end(), src.Data().begin());
-  dst.Resize(src.NrOfElem());
+  SignalVectors(s, src, dst);
   const int32_t n = src.NrOfElem();
   if (o.method == "average") qmx::MovingAverageSmooth(&src, 1, n, &dst, o.window);
   else if (o.method == "weighted") qmx::WeightedAverageSmooth(&src, 1, n, &dst, o.window);
   else if (o.method == "median") qmx::MovingMedianSmooth(&src, 1, n, &dst, o.window);
   else qmx::PolynomialSmooth(&src, 1, n, &dst, o.window);
-  return PrintSignalPair(s, {dst.Data().begin(), dst.Data().end()}, o.method);
+  return PrintSignalPair(s, Values(dst), o.method);
 }
 
 Runner Setup(CLI::App& app) {

@@ -1,5 +1,6 @@
 #include "signal_io.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "command.h"
@@ -43,6 +44,14 @@ int PrintSignalPair(const Signal& s, const std::vector<double>& out, const std::
     std::printf("%zu,%.17g,%.17g\n", i + 1, i < s.values.size() ? s.values[i] : 0.0, out[i]);
   return 0;
 }
+
+void SignalVectors(const Signal& s, qmx::TVector& src, qmx::TVector& dst) {
+  src.Resize(static_cast<int32_t>(s.values.size()));
+  std::copy(s.values.begin(), s.values.end(), src.Data().begin());
+  dst.Resize(src.NrOfElem());
+}
+
+std::vector<double> Values(const qmx::TVector& v) { return {v.Data().begin(), v.Data().end()}; }
 
 std::size_t NextPowerOfTwo(std::size_t n) {
   std::size_t p = 1;

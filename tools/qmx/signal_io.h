@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "qmx/vector.h"
+
 namespace qmxtool {
 
 struct Signal {
@@ -21,6 +23,10 @@ bool ReadSignal(const std::string& file, const std::string& column, Signal& s, s
 // Prints "index,<inName>,<outName>" and one row per sample (CSV, %.17g so the result can be
 // piped on without loss), or with --json {"file", "column", inName: [...], outName: [...]}.
 int PrintSignalPair(const Signal& s, const std::vector<double>& out, const std::string& outName);
+
+// The signal in a TVector, and a destination of the same size.
+void SignalVectors(const Signal& s, qmx::TVector& src, qmx::TVector& dst);
+std::vector<double> Values(const qmx::TVector& v);
 
 // Next power of two >= n (n >= 1).
 std::size_t NextPowerOfTwo(std::size_t n);
