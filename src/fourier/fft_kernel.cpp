@@ -5,6 +5,7 @@
 // stages block by block in cache, large stages two at a time per pass over memory).
 #include <cmath>
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -51,11 +52,18 @@ inline void Butterfly(double* xi, double* xj, const double* wr, const double* wi
 
 // The butterflies k = 0..h-1 between the runs lo and hi (h samples each) with stage table w.
 struct TBaseline {
-  // Stages 1 and 2 fused, their three twiddle factors held in place.
-  static void First2(double* x, std::size_t n, const double* wr, const double* wi) {
+  // Stages 1 and 2 fused, their three twiddle factors held in place. With src, sample q of the
+  // bit-reversed order is read from src[rev[q]] (the reversal done on the way in).
+  static void First2(double* x, std::size_t n, const double* wr, const double* wi,
+                     const double* src, const uint32_t* rev) {
     const double *r1 = wr, *i1 = wi, *r2 = wr + 2, *i2 = wi + 2, *r3 = wr + 4, *i3 = wi + 4;
     for (std::size_t g = 0; g < n; g += 4) {
       double* a = x + 2 * g;
+      if (src)
+        for (std::size_t q = 0; q < 4; ++q) {
+          a[2 * q] = src[2 * std::size_t(rev[g + q])];
+          a[2 * q + 1] = src[2 * std::size_t(rev[g + q]) + 1];
+        }
       Butterfly(a, a + 2, r1, i1);
       Butterfly(a + 4, a + 6, r1, i1);
       Butterfly(a, a + 4, r2, i2);
@@ -99,14 +107,21 @@ QMX_AVX2 __m256d CMul2(__m256d wr, __m256d wi, __m256d x) {
 struct TAVX2 {
   // Stages 1 and 2 on groups of four samples x0..x3: stage 1 pairs (x0, x1) and (x2, x3),
   // gathered as [x0, x2] and [x1, x3]; stage 2 pairs (x0, x2) and (x1, x3).
-  QMX_AVX2 static void First2(double* x, std::size_t n, const double* wr, const double* wi) {
+  QMX_AVX2 static void First2(double* x, std::size_t n, const double* wr, const double* wi,
+                              const double* src, const uint32_t* rev) {
     const __m256d r1 = _mm256_set1_pd(wr[0]), i1 = _mm256_set1_pd(wi[0]);
     const __m256d r2 = _mm256_loadu_pd(wr + 2), i2 = _mm256_loadu_pd(wi + 2);
     for (std::size_t g = 0; g < n; g += 4) {
       double* a = x + 2 * g;
-      const __m256d x01 = _mm256_loadu_pd(a), x23 = _mm256_loadu_pd(a + 4);
-      __m256d L = _mm256_permute2f128_pd(x01, x23, 0x20);
-      __m256d H = _mm256_permute2f128_pd(x01, x23, 0x31);
+      __m256d L, H;
+      if (src) {
+        L = _mm256_loadu2_m128d(src + 2 * std::size_t(rev[g + 2]), src + 2 * std::size_t(rev[g]));
+        H = _mm256_loadu2_m128d(src + 2 * std::size_t(rev[g + 3]), src + 2 * std::size_t(rev[g + 1]));
+      } else {
+        const __m256d x01 = _mm256_loadu_pd(a), x23 = _mm256_loadu_pd(a + 4);
+        L = _mm256_permute2f128_pd(x01, x23, 0x20);
+        H = _mm256_permute2f128_pd(x01, x23, 0x31);
+      }
       __m256d t = CMul2(r1, i1, H);
       H = _mm256_sub_pd(L, t);
       L = _mm256_add_pd(L, t);
@@ -166,7 +181,9 @@ namespace base {
 namespace avx2 {
 #include "fourier/fft_stages.inc"
 }  // namespace avx2
-void AllAVX2(double* x, std::size_t n, const TTwiddles& tw) { avx2::TStages<TAVX2>::All(x, n, tw); }
+void AllAVX2(double* x, std::size_t n, const TTwiddles& tw, const double* src) {
+  avx2::TStages<TAVX2>::All(x, n, tw, src);
+}
 #pragma GCC pop_options
 #endif
 
@@ -203,10 +220,19 @@ inline void SwapComplex(double* x, uint32_t i, uint32_t j) {
 
 void BuildTwiddles(int32_t n, int32_t dir, TTwiddles& tw) {
   tw.swaps.clear();
-  ForEachReversedPair(n, [&tw](uint32_t i, uint32_t j) {
-    tw.swaps.push_back(i);
-    tw.swaps.push_back(j);
-  });
+  tw.rev.clear();
+  if (n >= 4 && n <= kBlock) {
+    // One block: the permutation is read on the way into the first stages from a copy.
+    tw.rev.resize(static_cast<std::size_t>(n));
+    for (uint32_t i = 0; i < static_cast<uint32_t>(n); ++i) tw.rev[i] = i;
+    ForEachReversedPair(n, [&tw](uint32_t i, uint32_t j) { std::swap(tw.rev[i], tw.rev[j]); });
+    tw.scratch.resize(2 * static_cast<std::size_t>(n));
+  } else {
+    ForEachReversedPair(n, [&tw](uint32_t i, uint32_t j) {
+      tw.swaps.push_back(i);
+      tw.swaps.push_back(j);
+    });
+  }
   const std::size_t sz = n > 1 ? 2 * static_cast<std::size_t>(n - 1) : 0;
   tw.re.assign(sz, 0.0);
   tw.im.assign(sz, 0.0);
@@ -237,17 +263,23 @@ void BitReverse(double* x, int32_t n) {
 
 void FFTWithTwiddles(double* x, int32_t n, const TTwiddles& tw) {
   if (n <= 1) return;
-  const uint32_t* sw = tw.swaps.data();
-  for (std::size_t p = 0; p < tw.swaps.size(); p += 2) SwapComplex(x, sw[p], sw[p + 1]);
   const std::size_t un = static_cast<std::size_t>(n);
+  const double* src = nullptr;
+  if (!tw.rev.empty()) {
+    std::copy(x, x + 2 * un, tw.scratch.begin());
+    src = tw.scratch.data();
+  } else {
+    const uint32_t* sw = tw.swaps.data();
+    for (std::size_t p = 0; p < tw.swaps.size(); p += 2) SwapComplex(x, sw[p], sw[p + 1]);
+  }
 #ifdef QMX_FFT_AVX2
   static const bool avx2 = __builtin_cpu_supports("avx2");
   if (avx2) {
-    AllAVX2(x, un, tw);
+    AllAVX2(x, un, tw, src);
     return;
   }
 #endif
-  base::TStages<TBaseline>::All(x, un, tw);
+  base::TStages<TBaseline>::All(x, un, tw, src);
 }
 
 void FFTInPlace(double* data, int32_t n, int32_t dir) {
