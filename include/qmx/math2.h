@@ -9,3 +9,5 @@
 #include "qmx/math2/geometry.h"
 #include "qmx/math2/regress.h"
 #include "qmx/math2/image.h"
+#include "qmx/math2/smooth.h"
+#include "qmx/math2/filters.h"

@@ -13,3 +13,5 @@
 #include "qmx/statis.h"
 #include "qmx/math2.h"
 #include "qmx/kohonen.h"
+#include "qmx/fourier.h"
+#include "qmx/wavelet.h"

@@ -1,4 +1,5 @@
 #include "csv.h"
+#include "command.h"
 
 #include "command.h"
 
