@@ -9,7 +9,7 @@ BUILD     ?= build
 ASAN_DIR  ?= build-asan
 BENCH_DIR ?= build-bench
 
-BUILD_PKGS := cmake g++ make pkg-config libgtest-dev libpugixml-dev
+BUILD_PKGS := cmake g++ make pkg-config libgtest-dev libpugixml-dev libcli11-dev
 BENCH_PKGS := libbenchmark-dev libeigen3-dev libboost-math-dev zlib1g-dev
 
 .PHONY: all deps bench-deps configure build demo test bench asan install clean

@@ -4,3 +4,5 @@
 
 #include "qmx/math1/arrays.h"
 #include "qmx/math1/random.h"
+#include "qmx/math1/scalar.h"
+#include "qmx/math1/numtext.h"

@@ -1,5 +1,7 @@
 #include "qmx/frame.h"
 
+#include "frame/hexdigits.h"
+
 #include <array>
 #include <cstring>
 #include <utility>
@@ -31,15 +33,9 @@ void MakeValidRange(int32_t N, int32_t& Low, int32_t& High) noexcept {
 
 namespace {
 std::string HexText(const uint32_t* acc, int n) {
-  static const char* digits = "0123456789ABCDEF";
   std::string s(static_cast<std::size_t>(n) * 8, '0');
-  for (int k = 0; k < n; ++k) {
-    uint32_t v = acc[k] ^ 0xFFFFFFFFu;
-    for (int d = 7; d >= 0; --d) {
-      s[static_cast<std::size_t>(k * 8 + d)] = digits[v & 0xFu];
-      v >>= 4;
-    }
-  }
+  for (int k = 0; k < n; ++k)
+    frame_detail::WriteHexDigits(acc[k] ^ 0xFFFFFFFFu, 8, s.data() + static_cast<std::size_t>(k) * 8);
   return s;
 }
 }  // namespace

@@ -1,4 +1,4 @@
-// qmx describe FILE [--column N]: descriptive statistics of one column of a text or CSV file.
+// qmx describe FILE [--column N|NAME]: descriptive statistics of one column of a text or CSV file.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -17,12 +17,6 @@
 namespace {
 
 using namespace qmxtool;
-
-std::string Num(double v) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.6g", v);
-  return buf;
-}
 
 // Bin width 1, 2 or 5 times a power of ten, near range / bins.
 double NiceWidth(double range, int bins) {
@@ -46,16 +40,20 @@ int ReadLine(std::FILE* f, std::string& line, std::size_t cap) {
   return 1;
 }
 
-int Describe(const std::string& file, const std::string& columnOpt) {
+int Describe(const std::string& fileArg, const std::string& columnOpt) {
   int column = 0;  // 1-based; 0: the first column holding a number
+  bool byName = false;
   if (!columnOpt.empty()) {
     auto r = std::from_chars(columnOpt.data(), columnOpt.data() + columnOpt.size(), column);
-    if (r.ec != std::errc() || r.ptr != columnOpt.data() + columnOpt.size() || column < 1)
-      return Fail("bad column \"" + columnOpt + "\": columns are numbered from 1");
+    byName = r.ec != std::errc() || r.ptr != columnOpt.data() + columnOpt.size();
+    if (byName) column = 0;
+    else if (column < 1) return Fail("bad column \"" + columnOpt + "\": columns are numbered from 1");
   }
+  const std::string file = fileArg == "-" ? "standard input" : fileArg;
+  const std::string path = InputPath(fileArg);
   std::error_code ec;
-  if (std::filesystem::is_directory(file, ec)) return Fail("\"" + file + "\" is a directory");
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(file.c_str(), "rb"), &std::fclose);
+  if (std::filesystem::is_directory(path, ec)) return Fail("\"" + file + "\" is a directory");
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!f) return Fail("cannot open \"" + file + "\"");
 
   // One pass; only the chosen column's values are kept.
@@ -76,6 +74,12 @@ int Describe(const std::string& file, const std::string& columnOpt) {
     if (first) {
       haveFirst = true;
       firstFields = fields;
+      if (byName) {
+        std::string err;
+        const int ix = ResolveColumn(columnOpt, fields, err);
+        if (ix < 0) return Fail(err + " in the first line of \"" + file + "\"");
+        column = ix + 1;
+      }
     }
     double v;
     if (column == 0) {
@@ -118,42 +122,74 @@ int Describe(const std::string& file, const std::string& columnOpt) {
   vec.MinMax(0, 0, mn, mx, mnIx, mxIx);
   vec.Quartiles(0, 0, q1, q2, q3);
 
-  auto row = [](const std::string& label, const std::string& value) {
-    std::printf("  %-25s %s\n", label.c_str(), value.c_str());
+  Report rep;
+  auto row = [&rep](const std::string& label, const std::string& value) {
+    rep.Printf("  %-25s %s\n", label.c_str(), value.c_str());
   };
-  std::printf("%s: %s\n", file.c_str(), name.c_str());
+  rep.Printf("%s: %s\n", file.c_str(), name.c_str());
+  rep.doc.Set("file", file);
+  rep.doc.Set("column", column);
+  rep.doc.Set("name", column > 0 && static_cast<std::size_t>(column) <= firstFields.size() &&
+                              !ParseNumberField(firstFields[static_cast<std::size_t>(column - 1)], dummy)
+                          ? Json(firstFields[static_cast<std::size_t>(column - 1)])
+                          : Json());
+  rep.doc.Set("count", n);
+  rep.doc.Set("skipped", static_cast<long>(missing));
   row("count", std::to_string(n) + (missing ? "  (" + std::to_string(missing) + " non-numeric skipped)" : ""));
   row("mean", Num(mean));
+  rep.doc.Set("mean", mean);
   if (n >= 3) {
     row("variance", Num(var));
     row("standard deviation", Num(std::sqrt(var)));
+    rep.doc.Set("variance", var);
+    rep.doc.Set("std_dev", std::sqrt(var));
   } else {
     row("variance", "n/a (needs 3 values)");
   }
   if (n >= 4) {
     row("skewness (sample)", Num(skew));
     row("excess kurtosis (sample)", Num(kurt));
+    rep.doc.Set("skewness", skew);
+    rep.doc.Set("excess_kurtosis", kurt);
   } else {
     row("skewness, kurtosis", "n/a (need 4 values)");
   }
-  row("minimum", Num(mn) + "  (value " + std::to_string(mnIx) + ", line " +
-                     std::to_string(where[static_cast<std::size_t>(mnIx - 1)]) + ")");
-  row("maximum", Num(mx) + "  (value " + std::to_string(mxIx) + ", line " +
-                     std::to_string(where[static_cast<std::size_t>(mxIx - 1)]) + ")");
+  const long mnLine = where[static_cast<std::size_t>(mnIx - 1)];
+  const long mxLine = where[static_cast<std::size_t>(mxIx - 1)];
+  row("minimum", Num(mn) + "  (value " + std::to_string(mnIx) + ", line " + std::to_string(mnLine) + ")");
+  row("maximum", Num(mx) + "  (value " + std::to_string(mxIx) + ", line " + std::to_string(mxLine) + ")");
+  rep.doc.Set("minimum", mn);
+  rep.doc.Set("minimum_line", mnLine);
+  rep.doc.Set("maximum", mx);
+  rep.doc.Set("maximum_line", mxLine);
   row("quartiles Q1 Q2 Q3", Num(q1) + "  " + Num(q2) + "  " + Num(q3));
+  rep.doc.Set("quartiles", Json::ArrayOf(std::vector<double>{q1, q2, q3}));
   std::string pct;
-  for (double p : {5.0, 10.0, 90.0, 95.0})
-    pct.append("P").append(Num(p)).append("=").append(Num(vec.Percentile(p, 0, 0))).append("  ");
+  Json pj = Json::Object();
+  for (double p : {5.0, 10.0, 90.0, 95.0}) {
+    const double v = vec.Percentile(p, 0, 0);
+    pct.append("P").append(Num(p)).append("=").append(Num(v)).append("  ");
+    pj.Set(Num(p), v);
+  }
   row("percentiles", pct);
-  row("mode", Num(vec.Mode(0, 0)));
-  if (mn >= 0)
-    row("geometric mean", Num(vec.GeometricMean(0, 0)));
-  else
+  rep.doc.Set("percentiles", pj);
+  const double mode = vec.Mode(0, 0);
+  row("mode", Num(mode));
+  rep.doc.Set("mode", mode);
+  if (mn >= 0) {
+    const double g = vec.GeometricMean(0, 0);
+    row("geometric mean", Num(g));
+    rep.doc.Set("geometric_mean", g);
+  } else {
     row("geometric mean", "n/a (negative values)");
-  if (mn > 0)
-    row("harmonic mean", Num(vec.HarmonicMean(0, 0)));
-  else
+  }
+  if (mn > 0) {
+    const double h = vec.HarmonicMean(0, 0);
+    row("harmonic mean", Num(h));
+    rep.doc.Set("harmonic_mean", h);
+  } else {
     row("harmonic mean", "n/a (values <= 0)");
+  }
 
   // Histogram: about 1 + log2(n) bins of a 1-2-5 width starting at a multiple of the width.
   const int want = std::clamp(static_cast<int>(std::ceil(std::log2(double(n)))) + 1, 1, 30);
@@ -168,32 +204,43 @@ int Describe(const std::string& file, const std::string& columnOpt) {
   int32_t under, over, maxCnt;
   if (binnable && vec.Histogram(1, n, first, first + bins * width, width, &histo, under, over, maxCnt) &&
       maxCnt > 0) {
-    std::printf("  histogram (bin width %s)\n", Num(width).c_str());
+    rep.Printf("  histogram (bin width %s)\n", Num(width).c_str());
+    Json hj = Json::Object();
+    hj.Set("first", first);
+    hj.Set("width", width);
+    Json counts = Json::Array();
     for (int32_t b = 1; b <= histo.NrOfElem(); ++b) {
       const int32_t c = histo.Elem(b);
+      counts.Push(c);
       const int bar = static_cast<int>(std::lround(40.0 * c / maxCnt));
-      std::printf("    [%10s, %10s) %6d %s\n", Num(first + (b - 1) * width).c_str(),
-                  Num(first + b * width).c_str(), c, std::string(static_cast<std::size_t>(bar), '#').c_str());
+      rep.Printf("    [%10s, %10s) %6d %s\n", Num(first + (b - 1) * width).c_str(),
+                 Num(first + b * width).c_str(), c, std::string(static_cast<std::size_t>(bar), '#').c_str());
     }
-    if (under || over) std::printf("    outside the bins: %d below, %d above\n", under, over);
+    hj.Set("counts", counts);
+    hj.Set("below", under);
+    hj.Set("above", over);
+    rep.doc.Set("histogram", hj);
+    if (under || over) rep.Printf("    outside the bins: %d below, %d above\n", under, over);
   }
-  return 0;
+  return rep.Finish();
 }
 
-int Run(const Args& args) {
-  Args pos = Positional(args, {"--column"});
-  if (pos.size() != 1) return Fail("usage: qmx describe FILE [--column N]");
-  if (HasFlag(args, "--column") && Option(args, "--column").empty())
-    return Fail("bad column: --column needs a number");
-  return Describe(pos[0], Option(args, "--column"));
+struct Options {
+  std::string file, column;
+};
+
+Runner Setup(CLI::App& app) {
+  auto o = std::make_shared<Options>();
+  AddFile(app, o->file);
+  AddColumn(app, o->column, "column to describe: number from 1 or name (default: the first numeric one)");
+  return [o] { return Describe(o->file, o->column); };
 }
 
-int Demo(const Args&) {
+int Demo() {
   std::cout << "== describe: petal length of the iris data (column 3)\n";
   return Describe(DataDir() + "/iris.csv", "3");
 }
 
-QmxCommand reg("describe", "describe FILE [--column N]  statistics of one column of a text/CSV file",
-               Run, 10, Demo);
+QmxCommand reg("describe", "descriptive statistics and a histogram of one column", Setup, 10, Demo);
 
 }  // namespace

@@ -1,11 +1,9 @@
 // qmx dist normal|t|chi2|f|u cdf|pdf|quantile X [--df N] [--df2 N] [--n1 N --n2 N]: one value
 // of a probability distribution.
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <string>
-#include <system_error>
 
 #include "command.h"
 #include "qmx/statis.h"
@@ -14,47 +12,24 @@ namespace {
 
 using namespace qmxtool;
 
-const char* kUsage =
-    "dist normal|t|chi2|f|u cdf|pdf|quantile X [--df N] [--df2 N] [--n1 N --n2 N]";
+struct Options {
+  std::string dist, fn;
+  double x = 0;
+  int df = 0, df2 = 0, n1 = 0, n2 = 0;
+};
 
-bool ParseDouble(const std::string& s, double& v) {
-  const char* b = s.data();
-  const char* e = b + s.size();
-  if (b != e && *b == '+') ++b;
-  auto r = std::from_chars(b, e, v);
-  return b != e && r.ec == std::errc() && r.ptr == e;
+// A required positive integer option.
+bool Need(int v, const char* name, std::string& err) {
+  if (v >= 1) return true;
+  err = std::string(name) + " N is required (a positive integer)";
+  return false;
 }
 
-bool ParseInt(const std::string& s, int& v) {
-  const char* b = s.data();
-  const char* e = b + s.size();
-  auto r = std::from_chars(b, e, v);
-  return b != e && r.ec == std::errc() && r.ptr == e;
-}
-
-// Reads a required positive integer option.
-bool IntOption(const Args& args, const std::string& name, int& v, std::string& err) {
-  const std::string s = Option(args, name);
-  if (s.empty()) {
-    err = name + " N is required";
-    return false;
-  }
-  if (!ParseInt(s, v) || v < 1) {
-    err = "bad " + name + ": " + s + " (a positive integer is needed)";
-    return false;
-  }
-  return true;
-}
-
-int Dist(const Args& args) {
-  const Args pos = Positional(args, {"--df", "--df2", "--n1", "--n2"});
-  if (pos.size() != 3) return Fail(std::string("usage: qmx ") + kUsage);
-  const std::string& dist = pos[0];
-  const std::string& fn = pos[1];
-  if (fn != "cdf" && fn != "pdf" && fn != "quantile")
-    return Fail("unknown function '" + fn + "' (cdf, pdf or quantile)");
-  double x;
-  if (!ParseDouble(pos[2], x) || std::isnan(x)) return Fail("bad number: " + pos[2]);
+int Dist(const Options& o) {
+  const std::string& dist = o.dist;
+  const std::string& fn = o.fn;
+  const double x = o.x;
+  if (std::isnan(x)) return Fail("bad number: nan");
   if (fn == "quantile" && !(x > 0 && x < 1) && dist != "u")
     return Fail("the probability must lie strictly between 0 and 1");
 
@@ -64,8 +39,8 @@ int Dist(const Args& args) {
     r = fn == "cdf" ? qmx::nDistriIntegral(x) : fn == "pdf" ? qmx::nDistriDensity(x)
                                                             : qmx::nDistriQuantile(x);
   } else if (dist == "t" || dist == "chi2") {
-    int df;
-    if (!IntOption(args, "--df", df, err)) return Fail(err);
+    const int df = o.df;
+    if (!Need(df, "--df", err)) return Fail(err);
     if (dist == "t")
       r = fn == "cdf" ? qmx::tDistriIntegral(x, df) : fn == "pdf" ? qmx::tDistriDensity(x, df)
                                                                   : qmx::tDistriQuantile(x, df);
@@ -74,14 +49,14 @@ int Dist(const Args& args) {
           : fn == "pdf" ? qmx::Chi2DistriDensity(x, df)
                         : qmx::chi2DistriQuantile(x, df);
   } else if (dist == "f") {
-    int d1, d2;
-    if (!IntOption(args, "--df", d1, err) || !IntOption(args, "--df2", d2, err)) return Fail(err);
+    const int d1 = o.df, d2 = o.df2;
+    if (!Need(d1, "--df", err) || !Need(d2, "--df2", err)) return Fail(err);
     r = fn == "cdf"   ? qmx::FDistriIntegral(x, d1, d2)
         : fn == "pdf" ? qmx::FDistriDensity(x, d1, d2)
                       : qmx::FDistriQuantile(x, d1, d2);
   } else if (dist == "u") {
-    int n1, n2;
-    if (!IntOption(args, "--n1", n1, err) || !IntOption(args, "--n2", n2, err)) return Fail(err);
+    const int n1 = o.n1, n2 = o.n2;
+    if (!Need(n1, "--n1", err) || !Need(n2, "--n2", err)) return Fail(err);
     if (fn == "quantile") {
       if (!(x >= 0 && x <= 1)) return Fail("the probability must lie between 0 and 1");
       r = qmx::UDistriQuantile(n1, n2, x);
@@ -92,11 +67,40 @@ int Dist(const Args& args) {
   } else {
     return Fail("unknown distribution '" + dist + "' (normal, t, chi2, f or u)");
   }
-  std::printf("%.17g\n", r);
+  if (JsonOutput()) {
+    Json j = Json::Object();
+    j.Set("distribution", dist);
+    j.Set("function", fn);
+    j.Set("x", x);
+    if (o.df) j.Set("df", o.df);
+    if (o.df2) j.Set("df2", o.df2);
+    if (o.n1) j.Set("n1", o.n1);
+    if (o.n2) j.Set("n2", o.n2);
+    j.Set("value", r);
+    PrintJson(j);
+  } else {
+    std::printf("%.17g\n", r);
+  }
   return 0;
 }
 
-int Demo(const Args&) {
+Runner Setup(CLI::App& app) {
+  auto o = std::make_shared<Options>();
+  app.add_option("distribution", o->dist, "normal, t, chi2, f or u")
+      ->required()
+      ->check(CLI::IsMember({"normal", "t", "chi2", "f", "u"}));
+  app.add_option("function", o->fn, "cdf, pdf or quantile")
+      ->required()
+      ->check(CLI::IsMember({"cdf", "pdf", "quantile"}));
+  app.add_option("x", o->x, "argument (a probability for quantile)")->required();
+  app.add_option("--df", o->df, "degrees of freedom (t, chi2; numerator for f)")->check(Positive());
+  app.add_option("--df2", o->df2, "denominator degrees of freedom (f)")->check(Positive());
+  app.add_option("--n1", o->n1, "first sample size (u)")->check(Positive());
+  app.add_option("--n2", o->n2, "second sample size (u)")->check(Positive());
+  return [o] { return Dist(*o); };
+}
+
+int Demo() {
   std::cout << "== distributions: critical values and tail probabilities\n";
   std::printf("  t quantile 0.975, df 10          %.10f\n", qmx::tDistriQuantile(0.975, 10));
   std::printf("  chi-square quantile 0.95, df 10  %.10f\n", qmx::chi2DistriQuantile(0.95, 10));
@@ -107,6 +111,7 @@ int Demo(const Args&) {
   return 0;
 }
 
-QmxCommand reg("dist", kUsage, Dist, 40, Demo);
+QmxCommand reg("dist", "distribution calculator: cdf, pdf or quantile of normal, t, chi2, f, u",
+               Setup, 40, Demo);
 
 }  // namespace

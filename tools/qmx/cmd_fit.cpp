@@ -21,98 +21,91 @@ namespace {
 using namespace qmxtool;
 using qmx::TCurveFit;
 
-bool ToNumber(const std::string& field, double& v) { return ParseNumberField(field, v); }
+struct Options {
+  std::string file, model = "lin", x = "1", y = "2";
+  int order = -1;
+  double at = 0;
+  bool haveAt = false;
+  double smooth = -1;
+};
 
-bool ParseColumn(const Args& args, const std::string& opt, int def, int& col) {
-  const std::string s = Option(args, opt);
-  if (s.empty()) {
-    col = def;
-    return true;
+// Index among the kept (numeric) columns of a column given by file column number or by name.
+long KeptIndex(const NumericTable& t, const std::string& ref, const std::string& file,
+               std::string& err) {
+  int col = 0;
+  const auto r = std::from_chars(ref.data(), ref.data() + ref.size(), col);
+  if (r.ec == std::errc() && r.ptr == ref.data() + ref.size()) {
+    if (col < 1) {
+      err = "columns are numbered from 1";
+      return -1;
+    }
+    for (std::size_t i = 0; i < t.fileColumns.size(); ++i)
+      if (t.fileColumns[i] == col) return static_cast<long>(i);
+    err = "column " + ref + " of " + file + " is not numeric";
+    return -1;
   }
-  const auto r = std::from_chars(s.data(), s.data() + s.size(), col);
-  return r.ec == std::errc() && r.ptr == s.data() + s.size() && col >= 1;
+  return ResolveColumn(ref, t.names, err);
 }
 
 // Loads the pairs; returns an error text or "".
-std::string Load(const std::string& file, const Args& args, TCurveFit& cf) {
+std::string Load(const Options& o, TCurveFit& cf) {
+  const std::string& file = o.file;
   if (file.size() > 4 && file.compare(file.size() - 4, 4, ".asc") == 0) {
     const int32_t rc = cf.ImportASC(file);
     return rc == 0 ? "" : "cannot read ASC file " + file + " (code " + std::to_string(rc) + ")";
   }
-  int cx, cy;
-  if (!ParseColumn(args, "--x", 1, cx) || !ParseColumn(args, "--y", 2, cy))
-    return "--x and --y take column numbers from 1";
   NumericTable t;
   std::string err;
-  if (!ReadNumericTable(file, t, err)) return err;
-  auto index = [&](int col) {
-    for (std::size_t i = 0; i < t.fileColumns.size(); ++i)
-      if (t.fileColumns[i] == col) return static_cast<long>(i);
-    return -1L;
-  };
-  const long ix = index(cx), iy = index(cy);
-  if (ix < 0 || iy < 0)
-    return "column " + std::to_string(ix < 0 ? cx : cy) + " of " + file + " is not numeric";
+  if (!ReadNumericTable(InputPath(file), t, err)) return err;
+  const long ix = KeptIndex(t, o.x, file, err);
+  if (ix < 0) return err;
+  const long iy = KeptIndex(t, o.y, file, err);
+  if (iy < 0) return err;
   for (const auto& row : t.rows) cf.EnterStatValue(row[std::size_t(ix)], row[std::size_t(iy)]);
   if (cf.NumData() == 0) return "no data lines in " + file;
   return "";
 }
 
-std::string Num(double v) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.10g", v);
-  return buf;
-}
-
-void Show(const std::string& name, double v) { std::cout << "  " << name << " = " << Num(v) << "\n"; }
-
-int RunFit(const Args& argsIn) {
-  Args args = argsIn;
-  const std::string model = Option(args, "--model", "lin");
-  int order = 0;
-  if (model == "poly" || model == "centered") {
-    // The order is the word after the model name; it is taken out of the positional words.
-    std::string o;
-    for (std::size_t i = 0; i + 2 < args.size(); ++i)
-      if (args[i] == "--model") {
-        o = args[i + 2];
-        args.erase(args.begin() + std::ptrdiff_t(i) + 2);
-        break;
-      }
-    const auto r = std::from_chars(o.data(), o.data() + o.size(), order);
-    if (o.empty() || r.ec != std::errc() || r.ptr != o.data() + o.size() || order < 0 ||
-        order > 50)
-      return Fail("--model " + model + " needs an order from 0 to 50");
-  }
-  const Args pos = Positional(args, {"--model", "--at", "--x", "--y", "--smooth"});
-  if (pos.empty()) return Fail("usage: qmx fit FILE --model MODEL [--at X]");
-  double at = 0;
-  const std::string atText = Option(args, "--at");
-  const bool haveAt = !atText.empty();
-  if (haveAt && !ToNumber(atText, at)) return Fail("--at needs a number");
+int RunFit(const Options& o) {
+  const std::string& model = o.model;
+  const int order = o.order;
+  if ((model == "poly" || model == "centered") && order < 0)
+    return Fail("--model " + model + " needs --order N (0 to 50)");
+  const double at = o.at;
+  const bool haveAt = o.haveAt;
   TCurveFit cf;
-  if (auto err = Load(pos[0], args, cf); !err.empty()) return Fail(err);
+  if (auto err = Load(o, cf); !err.empty()) return Fail(err);
 
+  Report rep;
+  auto Show = [&rep](const std::string& name, double v) { rep.Value(name, name, v); };
   double k0 = 0, k1 = 0, k2 = 0, q = 0, value = 0;
-  std::cout << "fit of " << pos[0] << ", " << cf.NumData() << " pairs, model " << model << "\n";
+  const std::string shown = o.file == "-" ? "standard input" : o.file;
+  rep.doc.Set("file", shown);
+  rep.doc.Set("pairs", cf.NumData());
+  rep.doc.Set("model", model);
+  rep.Text("fit of " + shown + ", " + std::to_string(cf.NumData()) + " pairs, model " + model + "\n");
+  auto formula = [&rep](const std::string& f) {
+    rep.doc.Set("formula", f);
+    rep.Text(f + "\n");
+  };
   if (model == "lin") {
     cf.CalcLinFit(k1, k0, q);
-    std::cout << "y = k*x + d\n";
+    formula("y = k*x + d");
     Show("k", k1);
     Show("d", k0);
     value = k1 * at + k0;
   } else if (model == "parabola" || model == "gauss" || model == "hoerl") {
     if (model == "parabola") {
       cf.CalcParabolFit(k0, k1, k2, q);
-      std::cout << "y = k0 + k1*x + k2*x^2\n";
+      formula("y = k0 + k1*x + k2*x^2");
       value = k0 + at * (k1 + at * k2);
     } else if (model == "gauss") {
       cf.CalcGaussFit(k0, k1, k2, q);
-      std::cout << "y = k0*exp(-(x - k1)^2/k2)\n";
+      formula("y = k0*exp(-(x - k1)^2/k2)");
       value = k2 != 0 ? k0 * std::exp(-(at - k1) * (at - k1) / k2) : 0.0;
     } else {
       cf.CalcHoerlFit(k0, k1, k2, q);
-      std::cout << "y = k0*k1^x*x^k2\n";
+      formula("y = k0*k1^x*x^k2");
       value = k0 * std::pow(k1, at) * std::pow(at, k2);
     }
     Show("k0", k0);
@@ -124,14 +117,15 @@ int RunFit(const Args& argsIn) {
     double shift = 0;
     if (model == "poly") {
       ok = cf.CalcPolyFit(uint8_t(order), k, q, ns);
-      std::cout << "y = sum k_i*x^i\n";
+      formula("y = sum k_i*x^i");
     } else {
       ok = cf.CalcCenteredPolyFit(uint8_t(order), k, shift, q, ns);
-      std::cout << "y = sum k_i*(x - xshift)^i\n";
+      formula("y = sum k_i*(x - xshift)^i");
       Show("xshift", shift);
     }
     if (!ok) return Fail("the least-squares solver failed");
-    if (ns) std::cout << "  (near singular: some directions were dropped)\n";
+    rep.doc.Set("near_singular", ns);
+    if (ns) rep.Text("  (near singular: some directions were dropped)\n");
     for (int i = order; i >= 0; --i) value = value * (at - shift) + k[std::size_t(i)];
     for (int i = 0; i <= order; ++i) {
       std::string name = "k";
@@ -141,25 +135,25 @@ int RunFit(const Args& argsIn) {
   } else if (model == "circle") {
     double r, dx, dy;
     cf.CalcCircleFit(r, dx, dy);
-    std::cout << "(x - dx)^2 + (y - dy)^2 = r^2\n";
+    formula("(x - dx)^2 + (y - dy)^2 = r^2");
     Show("r", r);
     Show("dx", dx);
     Show("dy", dy);
-    if (haveAt) std::cout << "  (--at does not apply to a circle)\n";
-    return 0;
+    if (haveAt) rep.Text("  (--at does not apply to a circle)\n");
+    return rep.Finish();
   } else if (model == "spline") {
-    const std::string sm = Option(args, "--smooth");
-    if (sm.empty()) {
-      std::cout << "interpolating natural cubic spline\n";
+    if (o.smooth < 0) {
+      formula("interpolating natural cubic spline");
       value = cf.CubicSpline(at);
       q = 1.0;
     } else {
-      double p;
-      if (!ToNumber(sm, p)) return Fail("--smooth needs a number from 0 to 1");
+      const double p = o.smooth;
       cf.SetSplineSmoothing(p);
       bool valid;
       value = cf.SmoothedSpline(at, q, valid);
-      std::cout << "smoothing spline, factor " << Num(p) << (valid ? "" : " (not valid)") << "\n";
+      rep.doc.Set("smoothing", p);
+      rep.doc.Set("valid", valid);
+      formula("smoothing spline, factor " + Num(p, 10) + (valid ? "" : " (not valid)"));
     }
   } else {
     struct M2 {
@@ -181,7 +175,7 @@ int RunFit(const Args& argsIn) {
       if (model == c.name) m = &c;
     if (!m) return Fail("unknown model \"" + model + "\"");
     (cf.*(m->fit))(k0, k1, q);
-    std::cout << m->formula << "\n";
+    formula(m->formula);
     Show("k0", k0);
     Show("k1", k1);
     const std::string n = m->name;
@@ -193,23 +187,33 @@ int RunFit(const Args& argsIn) {
             : n == "power"        ? k0 * std::pow(at, k1)
                                   : k0 * std::exp(k1 * at);
   }
-  Show("fit quality (R^2)", q);
-  if (haveAt) std::cout << "  y(" << Num(at) << ") = " << Num(value) << "\n";
-  return 0;
+  rep.doc.Set("fit_quality", q);
+  rep.Text("  fit quality (R^2) = " + Num(q, 10) + "\n");
+  if (haveAt) {
+    rep.doc.Set("at", at);
+    rep.doc.Set("value", value);
+    rep.Text("  y(" + Num(at, 10) + ") = " + Num(value, 10) + "\n");
+  }
+  return rep.Finish();
 }
 
-int RunBivar(const Args& args) {
-  const Args pos = Positional(args, {"--x", "--y"});
-  if (pos.empty()) return Fail("usage: qmx bivar FILE [--x N --y M]");
+int RunBivar(const Options& o) {
   TCurveFit cf;
-  if (auto err = Load(pos[0], args, cf); !err.empty()) return Fail(err);
+  if (auto err = Load(o, cf); !err.empty()) return Fail(err);
   int32_t n;
   double mx, my, sx, sy, md, sd, r;
   cf.CalcStatistics(n, mx, my, sx, sy, md, sd, r);
-  std::cout << "bivariate statistics of " << pos[0] << ", " << n << " pairs\n";
-  std::cout << "            x               y\n";
-  auto row = [](const char* name, double a, double b) {
-    std::printf("%-9s %-15s %-15s\n", name, Num(a).c_str(), Num(b).c_str());
+  Report rep;
+  const std::string shown = o.file == "-" ? "standard input" : o.file;
+  rep.doc.Set("file", shown);
+  rep.doc.Set("pairs", n);
+  rep.Text("bivariate statistics of " + shown + ", " + std::to_string(n) + " pairs\n");
+  rep.Text("            x               y\n");
+  Json jx = Json::Object(), jy = Json::Object();
+  auto row = [&](const char* name, double a, double b) {
+    jx.Set(name, a);
+    jy.Set(name, b);
+    rep.Printf("%-9s %-15s %-15s\n", name, Num(a, 10).c_str(), Num(b, 10).c_str());
   };
   row("mean", mx, my);
   row("std.dev.", sx, sy);
@@ -223,29 +227,60 @@ int RunBivar(const Args& args) {
   row("q3", a3, b3);
   row("skewness", cf.SkewnessX(), cf.SkewnessY());
   row("kurtosis", cf.KurtosisX(), cf.KurtosisY());
-  std::cout << std::flush;
+  rep.doc.Set("x", jx);
+  rep.doc.Set("y", jy);
   double p;
   const double tau = cf.KendallsTau(p);
-  Show("mean of x - y", md);
-  Show("std.dev. of x - y", sd);
-  Show("Pearson r", r);
-  Show("Spearman rho", cf.GetSpearman());
-  std::cout << "  Kendall tau-b = " << Num(tau) << " (p = " << Num(p) << ")\n";
-  Show("Goodman-Kruskal gamma", cf.GetKruskalGamma());
-  return 0;
+  rep.Value("mean_difference", "mean of x - y", md);
+  rep.Value("std_dev_difference", "std.dev. of x - y", sd);
+  rep.Value("pearson_r", "Pearson r", r);
+  rep.Value("spearman_rho", "Spearman rho", cf.GetSpearman());
+  rep.doc.Set("kendall_tau_b", tau);
+  rep.doc.Set("kendall_p", p);
+  rep.Text("  Kendall tau-b = " + Num(tau, 10) + " (p = " + Num(p, 10) + ")\n");
+  rep.Value("goodman_kruskal_gamma", "Goodman-Kruskal gamma", cf.GetKruskalGamma());
+  return rep.Finish();
 }
 
-int Demo(const Args&) {
-  const std::string file = qmxtool::DataDir() + "/iris.csv";
+void AddPairOptions(CLI::App& app, Options& o) {
+  AddFile(app, o.file, "text/CSV file (- reads standard input), or an ASC file of pairs (.asc)");
+  AddXY(app, o.x, o.y);
+}
+
+Runner SetupFit(CLI::App& app) {
+  auto o = std::make_shared<Options>();
+  AddPairOptions(app, *o);
+  app.add_option("--model", o->model,
+                 "lin (default), parabola, poly, centered, circle, gauss, hoerl, recilin, hyperbol, "
+                 "recihyperbol, log, recilog, power, exp, spline")
+      ->check(CLI::IsMember({"lin", "parabola", "poly", "centered", "circle", "gauss", "hoerl",
+                             "recilin", "hyperbol", "recihyperbol", "log", "recilog", "power", "exp",
+                             "spline"}));
+  app.add_option("--order", o->order, "order of the poly and centered models")->check(CLI::Range(0, 50));
+  app.add_option_function<double>(
+      "--at", [o](const double& v) { o->at = v; o->haveAt = true; }, "evaluate the fit at this x");
+  app.add_option("--smooth", o->smooth, "spline smoothing factor from 0 to 1")->check(CLI::Range(0.0, 1.0));
+  return [o] { return RunFit(*o); };
+}
+
+Runner SetupBivar(CLI::App& app) {
+  auto o = std::make_shared<Options>();
+  AddPairOptions(app, *o);
+  return [o] { return RunBivar(*o); };
+}
+
+int Demo() {
   std::cout << "== curve fitting: petal width against petal length (linear fit)\n";
-  return RunFit({file, "--x", "3", "--y", "4", "--model", "lin", "--at", "5"});
+  Options o;
+  o.file = qmxtool::DataDir() + "/iris.csv";
+  o.x = "3";
+  o.y = "4";
+  o.at = 5;
+  o.haveAt = true;
+  return RunFit(o);
 }
 
-QmxCommand regFit("fit",
-                  "fit FILE --model lin|parabola|poly N|centered N|circle|gauss|hoerl|recilin|"
-                  "hyperbol|recihyperbol|log|recilog|power|exp|spline [--smooth P] [--at X] "
-                  "[--x N --y M]",
-                  RunFit, 60, Demo);
-QmxCommand regBivar("bivar", "bivar FILE [--x N --y M]  bivariate and rank statistics", RunBivar);
+QmxCommand regFit("fit", "curve fit of one column against another", SetupFit, 60, Demo);
+QmxCommand regBivar("bivar", "bivariate and rank statistics of two columns", SetupBivar);
 
 }  // namespace

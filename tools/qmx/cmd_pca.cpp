@@ -17,9 +17,6 @@ namespace {
 
 using namespace qmxtool;
 
-const char* const kUsage =
-    "pca FILE [--mode cov|corr] [--columns a-b] [--scores]  principal components";
-
 // Largest number of variables accepted: the eigen analysis needs the square of it in memory and
 // its cube in time.
 constexpr std::size_t kMaxVariables = 2000;
@@ -58,7 +55,7 @@ int Pca(const std::string& file, const std::string& modeOpt, const std::string& 
 
   NumericTable t;
   std::string err;
-  if (!ReadNumericTable(file, t, err)) return Fail(err);
+  if (!ReadNumericTable(InputPath(file), t, err)) return Fail(err);
   // Kept numeric columns, optionally restricted to file columns lo..hi (all of which must hold
   // numbers).
   std::vector<std::size_t> sel;
@@ -99,22 +96,38 @@ int Pca(const std::string& file, const std::string& modeOpt, const std::string& 
     for (int32_t r = 1; r <= np; ++r) load[k - 1][r - 1] = sign * qmx::GetEigenResult(k, r);
   }
 
-  std::printf("principal components of %s: %zu objects, %zu variables, %s matrix\n\n",
-              file.c_str(), n, p, mode == 1 ? "covariance" : "correlation");
-  std::printf("%-8s %14s %10s %10s\n", "comp.", "eigenvalue", "fraction", "cumul.");
+  Report rep;
+  rep.doc.Set("file", file == "-" ? "standard input" : file);
+  rep.doc.Set("objects", n);
+  rep.doc.Set("mode", mode == 1 ? "covariance" : "correlation");
+  {
+    std::vector<std::string> names;
+    for (std::size_t k : sel) names.push_back(t.names[k]);
+    rep.doc.Set("variables", Json::ArrayOf(names));
+  }
+  rep.doc.Set("eigenvalues", Json::ArrayOf(ev));
+  Json jl = Json::Array();
+  for (const auto& l : load) jl.Push(Json::ArrayOf(l));
+  rep.doc.Set("loadings", jl);  // one array per component, over the variables
+  rep.Printf("principal components of %s: %zu objects, %zu variables, %s matrix\n\n",
+             file == "-" ? "standard input" : file.c_str(), n, p, mode == 1 ? "covariance" : "correlation");
+  rep.Printf("%-8s %14s %10s %10s\n", "comp.", "eigenvalue", "fraction", "cumul.");
+  Json jf = Json::Array();
   double cum = 0.0;
   for (std::size_t k = 0; k < p; ++k) {
     const double f = total > 0 ? ev[k] / total : 0.0;
     cum += f;
-    std::printf("PC%-6zu %14.6g %10.4f %10.4f\n", k + 1, ev[k], f, cum);
+    jf.Push(f);
+    rep.Printf("PC%-6zu %14.6g %10.4f %10.4f\n", k + 1, ev[k], f, cum);
   }
-  std::printf("\nloadings\n%-14s", "variable");
-  for (std::size_t k = 0; k < p; ++k) std::printf(" %9s", ("PC" + std::to_string(k + 1)).c_str());
-  std::printf("\n");
+  rep.doc.Set("fractions", jf);
+  rep.Printf("\nloadings\n%-14s", "variable");
+  for (std::size_t k = 0; k < p; ++k) rep.Printf(" %9s", ("PC" + std::to_string(k + 1)).c_str());
+  rep.Printf("\n");
   for (std::size_t r = 0; r < p; ++r) {
-    std::printf("%-14s", Cut(t.names[sel[r]], 14).c_str());
-    for (std::size_t k = 0; k < p; ++k) std::printf(" %9.4f", load[k][r]);
-    std::printf("\n");
+    rep.Printf("%-14s", Cut(t.names[sel[r]], 14).c_str());
+    for (std::size_t k = 0; k < p; ++k) rep.Printf(" %9.4f", load[k][r]);
+    rep.Printf("\n");
   }
 
   if (scores) {
@@ -131,33 +144,47 @@ int Pca(const std::string& file, const std::string& modeOpt, const std::string& 
         scale[c] = sd > 0 ? sd : 1.0;
       }
     }
-    std::printf("\nscores\n%-8s", "line");
-    for (std::size_t k = 0; k < p; ++k) std::printf(" %10s", ("PC" + std::to_string(k + 1)).c_str());
-    std::printf("\n");
+    rep.Printf("\nscores\n%-8s", "line");
+    for (std::size_t k = 0; k < p; ++k) rep.Printf(" %10s", ("PC" + std::to_string(k + 1)).c_str());
+    rep.Printf("\n");
+    Json js = Json::Array();
     for (std::size_t r = 0; r < n; ++r) {
-      std::printf("%-8ld", t.lines[r]);
+      rep.Printf("%-8ld", t.lines[r]);
+      Json row = Json::Array();
       for (std::size_t k = 0; k < p; ++k) {
         double s = 0.0;
         for (std::size_t c = 0; c < p; ++c) s += (t.rows[r][sel[c]] - mean[c]) / scale[c] * load[k][c];
-        std::printf(" %10.4f", s);
+        rep.Printf(" %10.4f", s);
+        row.Push(s);
       }
-      std::printf("\n");
+      js.Push(row);
+      rep.Printf("\n");
     }
+    rep.doc.Set("scores", js);
   }
-  return 0;
+  return rep.Finish();
 }
 
-int Run(const Args& args) {
-  const Args pos = Positional(args, {"--mode", "--columns"});
-  if (pos.size() != 1) return Fail(std::string("usage: qmx ") + kUsage);
-  return Pca(pos[0], Option(args, "--mode"), Option(args, "--columns"), HasFlag(args, "--scores"));
+struct Options {
+  std::string file, mode, columns;
+  bool scores = false;
+};
+
+Runner Setup(CLI::App& app) {
+  auto o = std::make_shared<Options>();
+  AddFile(app, o->file);
+  app.add_option("--mode", o->mode, "cov (default): covariance matrix; corr: correlation matrix")
+      ->check(CLI::IsMember({"cov", "corr"}));
+  app.add_option("--columns", o->columns, "file columns a-b to analyse (default: all numeric ones)");
+  app.add_flag("--scores", o->scores, "also print the scores of every object");
+  return [o] { return Pca(o->file, o->mode, o->columns, o->scores); };
 }
 
-int Demo(const Args&) {
+int Demo() {
   std::printf("== principal components of the four measurements (qmx pca iris.csv) ==\n");
   return Pca(DataDir() + "/iris.csv", "cov", "", false);
 }
 
-QmxCommand reg("pca", kUsage, Run, 50, Demo);
+QmxCommand reg("pca", "principal components of the numeric columns", Setup, 50, Demo);
 
 }  // namespace

@@ -1,13 +1,23 @@
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdarg>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <system_error>
 #include <vector>
 
 #include "command.h"
 #include "qmx/qmx.h"  // keeps the umbrella header compiling with every module
+
+#ifndef QMX_VERSION
+#define QMX_VERSION "unknown"
+#endif
 
 namespace qmxtool {
 
@@ -16,31 +26,101 @@ std::map<std::string, CommandInfo>& Registry() {
   return r;
 }
 
-std::string Option(const Args& args, const std::string& name, const std::string& def) {
-  for (std::size_t i = 0; i + 1 < args.size(); ++i)
-    if (args[i] == name) return args[i + 1];
-  return def;
+OutputOptions& Output() {
+  static OutputOptions o;
+  return o;
 }
 
-bool HasFlag(const Args& args, const std::string& name) {
-  for (const auto& a : args)
-    if (a == name) return true;
-  return false;
+CLI::App* Subcommand(CLI::App& parent, const std::string& name, const std::string& description) {
+  CLI::App* sub = parent.add_subcommand(name, description);
+  sub->fallthrough();
+  return sub;
 }
 
-Args Positional(const Args& args, const std::vector<std::string>& optionsWithValue) {
-  Args r;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    bool takesValue = false;
-    for (const auto& o : optionsWithValue) takesValue |= args[i] == o;
-    if (takesValue) {
-      ++i;
-      continue;
-    }
-    if (args[i].size() > 2 && args[i].rfind("--", 0) == 0) continue;
-    r.push_back(args[i]);
+CLI::Option* AddFile(CLI::App& app, std::string& file, const std::string& what) {
+  return app.add_option("file", file, what)->required();
+}
+
+CLI::Option* AddColumn(CLI::App& app, std::string& column, const std::string& what) {
+  return app.add_option("--column,-c", column, what);
+}
+
+CLI::Option* AddXY(CLI::App& app, std::string& x, std::string& y) {
+  app.add_option("--x", x, "x column: number from 1 or name");
+  return app.add_option("--y", y, "y column: number from 1 or name");
+}
+
+CLI::Option* AddSeed(CLI::App& app, uint64_t& seed, bool& given) {
+  return app.add_option_function<uint64_t>(
+      "--seed", [&seed, &given](const uint64_t& s) { seed = s; given = true; },
+      "seed of the random generator (repeatable runs)");
+}
+
+CLI::Option* AddSvg(CLI::App& app) {
+  return app.add_option("--svg", Output().svg, "write the plot as SVG to this file");
+}
+
+int ResolveColumn(const std::string& ref, const std::vector<std::string>& names, std::string& err) {
+  if (ref.empty()) {
+    err = "empty column";
+    return -1;
   }
-  return r;
+  int n = 0;
+  auto r = std::from_chars(ref.data(), ref.data() + ref.size(), n);
+  if (r.ec == std::errc() && r.ptr == ref.data() + ref.size()) {
+    if (n >= 1 && static_cast<std::size_t>(n) <= names.size()) return n - 1;
+    err = "column " + ref + " does not exist (columns 1 to " + std::to_string(names.size()) + ")";
+    return -1;
+  }
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (names[i] == ref) return static_cast<int>(i);
+  auto lower = [](std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+  };
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (lower(names[i]) == lower(ref)) return static_cast<int>(i);
+  err = "no column named \"" + ref + "\" (columns:";
+  for (const auto& nm : names) err += " \"" + nm + "\"";
+  err += ")";
+  return -1;
+}
+
+namespace {
+std::string& StdinCopy() {
+  static std::string path;
+  return path;
+}
+void RemoveStdinCopy() {
+  if (!StdinCopy().empty()) std::remove(StdinCopy().c_str());
+}
+}  // namespace
+
+std::string InputPath(const std::string& arg) {
+  if (arg != "-") return arg;
+  if (!StdinCopy().empty()) return StdinCopy();
+  std::error_code ec;
+  std::string tmpl = (std::filesystem::temp_directory_path(ec) / "qmx-stdin-XXXXXX").string();
+  if (ec) tmpl = "/tmp/qmx-stdin-XXXXXX";
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back('\0');
+  const int fd = mkstemp(buf.data());
+  if (fd < 0) throw std::runtime_error("cannot make a temporary copy of standard input");
+  StdinCopy() = buf.data();
+  std::atexit(RemoveStdinCopy);
+  char chunk[1 << 16];
+  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0;) {
+    for (std::size_t done = 0; done < got;) {
+      const ssize_t w = write(fd, chunk + done, got - done);
+      if (w <= 0) {
+        close(fd);
+        throw std::runtime_error("cannot copy standard input to " + StdinCopy());
+      }
+      done += static_cast<std::size_t>(w);
+    }
+  }
+  close(fd);
+  return StdinCopy();
 }
 
 std::string DataDir() {
@@ -58,48 +138,99 @@ int Fail(const std::string& message) {
   return 1;
 }
 
+void PrintJson(const Json& doc) { std::cout << doc.Dump() << "\n"; }
+
+void Report::Text(const std::string& s) const {
+  if (!JsonOutput()) std::cout << s;
+}
+
+void Report::Printf(const char* fmt, ...) const {
+  if (JsonOutput()) return;
+  std::cout.flush();
+  va_list ap;
+  va_start(ap, fmt);
+  std::vprintf(fmt, ap);
+  va_end(ap);
+  std::fflush(stdout);
+}
+
+void Report::Value(const std::string& key, const std::string& label, double v) {
+  doc.Set(key, Json(v));
+  Text("  " + label + " = " + Num(v, 10) + "\n");
+}
+
+int Report::Finish() const {
+  if (JsonOutput()) PrintJson(doc);
+  return 0;
+}
+
+std::string Num(double v, int digits) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.*g", digits, v);
+  return buf;
+}
+
 }  // namespace qmxtool
 
 using namespace qmxtool;
 
-static void Usage() {
-  std::cout << "usage: qmx COMMAND [ARGS]\n\ncommands:\n";
-  std::cout << "  demo                      guided tour on the bundled data\n";
-  for (const auto& [name, info] : Registry()) std::cout << "  " << info.usage << "\n";
+namespace {
+
+std::string& DemoSvgDir() {
+  static std::string d;
+  return d;
 }
 
-static int Demo() {
+int Demo() {
   std::vector<std::pair<int, const CommandInfo*>> parts;
   for (const auto& [name, info] : Registry())
     if (info.demoOrder >= 0 && info.demo) parts.emplace_back(info.demoOrder, &info);
-  std::sort(parts.begin(), parts.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::stable_sort(parts.begin(), parts.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
   std::cout << "qmx demo: a short tour on " << DataDir() << "/iris.csv\n";
   for (const auto& p : parts) {
     std::cout << "\n";
-    int rc = p.second->demo({});
+    std::cout.flush();
+    int rc = p.second->demo();
+    std::fflush(stdout);
     if (rc != 0) return rc;
   }
   return 0;
 }
 
+}  // namespace
+
+namespace qmxtool {
+// Directory the demo writes its plots into ("" when --svg was not given).
+const std::string& DemoPlotDir() { return DemoSvgDir(); }
+}  // namespace qmxtool
+
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
-    Usage();
-    return args.empty() ? 2 : 0;
+  CLI::App app{"qmx: numerical mathematics on CSV and text files"};
+  app.name("qmx");
+  app.set_version_flag("--version", std::string("qmx ") + QMX_VERSION);
+  app.require_subcommand(1);
+
+  std::vector<std::pair<CLI::App*, Runner>> runners;
+  CLI::App* demo = app.add_subcommand("demo", "guided tour on the bundled data");
+  demo->add_option("--svg", DemoSvgDir(), "write the demo's plots into this directory");
+  for (auto& [name, info] : Registry()) {
+    CLI::App* sub = app.add_subcommand(name, info.description);
+    sub->add_flag("--json", Output().json, "print the results as one JSON document");
+    sub->fallthrough();
+    runners.emplace_back(sub, info.setup(*sub));
   }
-  std::string cmd = args[0];
-  args.erase(args.begin());
   try {
-    if (cmd == "demo") return Demo();
-    auto it = Registry().find(cmd);
-    if (it == Registry().end()) {
-      Usage();
-      return Fail("unknown command \"" + cmd + "\"");
-    }
-    return it->second.run(args);
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  }
+  try {
+    if (demo->parsed()) return Demo();
+    for (auto& [sub, run] : runners)
+      if (sub->parsed()) return run();
   } catch (const std::exception& e) {
     return Fail(e.what());
   }
+  return Fail("no command given (qmx --help lists them)");
 }
