@@ -82,6 +82,7 @@ inline constexpr int32_t csvErrIDClash = -6;       // two distinct texts of a co
 inline constexpr int32_t csvErrTooLarge = -7;      // more rows, columns or cells than a table holds
 inline constexpr int32_t csvErrMemory = -8;        // not enough memory for the table
 inline constexpr int32_t csvErrDelimiter = -9;     // delimiter argument outside TCSVDelimiters
+inline constexpr int32_t csvErrAttrib = -10;       // a "(row attribute)" field is not a 32-bit integer
 
 // Result codes of ImportASC / ReadFromASC beyond those of ReadHeaderOfASC (0 = success); the
 // table is unchanged on every failure.
@@ -355,6 +356,9 @@ class TDataTable : public TComponent {
   template <class Key>
   void CombSortHeads(bool Rows, bool Ascending, int32_t Lo, int32_t Hi, int32_t OLo, int32_t OHi, Key Less);
   void InstallContents(TContents& C);
+  template <class Sink>
+  bool WriteCSV(int32_t Precision, TCSVDelimiters Delimiter, bool IncludeColHeaders, bool IncludeRowHeaders,
+                bool IncludeRowAttributes, bool IncludeComment, Sink sink) const;
   int32_t CountSel(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow, int Mode,
                    uint8_t Mask) const;
   template <class F>

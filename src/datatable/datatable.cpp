@@ -35,28 +35,6 @@ void TVTypeSpecs::SetID(int32_t Slot, const std::string& Value) {
 
 // ---- event plumbing ---------------------------------------------------------------------------
 
-class TDataTable::TDetach {
- public:
-  explicit TDetach(TDataTable& T) : FMat(T.NumericData), FSaved(std::move(T.NumericData->OnChange)) {
-    FMat->OnChange = nullptr;
-  }
-  ~TDetach() { FMat->OnChange = std::move(FSaved); }
-
- private:
-  TMatrix* FMat;
-  TNotifyEvent FSaved;
-};
-
-class TDataTable::TSilence {
- public:
-  TSilence(TDataTable& T, uint8_t Mask) : FT(T), FSaved(T.FSilenced) { T.FSilenced |= Mask; }
-  ~TSilence() { FT.FSilenced = FSaved; }
-
- private:
-  TDataTable& FT;
-  uint8_t FSaved;
-};
-
 void TDataTable::ChangedData() {
   if (!(FSilenced & evData)) FireEvent(OnChange, this);
 }
@@ -210,6 +188,34 @@ void TDataTable::Clear() {
   ChangedAttrib();
   ChangedCellStates();
   ChangedSetup();
+}
+
+// Replaces the whole contents by what a loader built; the matrix is resized first, so a failure
+// there leaves the table as it was.
+void TDataTable::InstallContents(TContents& C) {
+  const int32_t oc = FNrOfCols, orr = FNrOfRows;
+  {
+    TDetach d(*this);
+    NumericData->Resize(C.Cols, C.Rows);
+    for (int32_t c = 1; c <= C.Cols && C.Rows > 0; ++c)
+      std::copy_n(C.Values.data() + static_cast<std::size_t>(c - 1) * C.Stride, C.Rows, NumericData->ColumnData(c));
+    C.Values = {};
+    FCState = std::move(C.States);
+    FColName = std::move(C.ColNames);
+    FRowName = std::move(C.RowNames);
+    FColAtt = std::move(C.ColAtt);
+    FRowAtt = std::move(C.RowAtt);
+    FVType = std::move(C.VType);
+    FComment = std::move(C.Comment);
+    FNrOfCols = C.Cols;
+    FNrOfRows = C.Rows;
+  }
+  ChangedData();
+  ChangedCellStates();
+  ChangedSetup();
+  ChangedNames();
+  ChangedAttrib();
+  FireEvent(OnResize, this, oc, orr, FNrOfCols, FNrOfRows);
 }
 
 // ---- element access ---------------------------------------------------------------------------

@@ -12,12 +12,35 @@ namespace qmx {
 // A whole table's contents, built by the loaders before anything of the table is touched.
 struct TDataTable::TContents {
   int32_t Cols = 0, Rows = 0;
-  std::vector<double> Values;                // column-major, Cols * Rows
+  std::size_t Stride = 0;                    // distance between columns in Values (>= Rows)
+  std::vector<double> Values;                // column-major, column c at (c-1) * Stride
   std::vector<std::vector<uint8_t>> States;  // [col][row]
   std::vector<TDTNameStr> ColNames, RowNames;
   TIntArray ColAtt, RowAtt;
   std::vector<TVTypeSpecs> VType;
   std::string Comment;
+};
+
+class TDataTable::TDetach {
+ public:
+  explicit TDetach(TDataTable& T) : FMat(T.NumericData), FSaved(std::move(T.NumericData->OnChange)) {
+    FMat->OnChange = nullptr;
+  }
+  ~TDetach() { FMat->OnChange = std::move(FSaved); }
+
+ private:
+  TMatrix* FMat;
+  TNotifyEvent FSaved;
+};
+
+class TDataTable::TSilence {
+ public:
+  TSilence(TDataTable& T, uint8_t Mask) : FT(T), FSaved(T.FSilenced) { T.FSilenced |= Mask; }
+  ~TSilence() { FT.FSilenced = FSaved; }
+
+ private:
+  TDataTable& FT;
+  uint8_t FSaved;
 };
 
 namespace dt {
