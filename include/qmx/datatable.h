@@ -10,6 +10,7 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "qmx/basepack.h"
@@ -369,6 +370,9 @@ class TDataTable : public TComponent {
   int32_t MeanVarSel(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow, bool Marked,
                      uint8_t Mask, double& Mean, double& Variance) const;
   bool ReadXml(matio::CharSource& In, const std::string& DataID);
+  int32_t ReadASCImpl(std::string_view Text, int32_t PosX, int32_t PosY, bool ReplaceIDs, bool Replace,
+                      std::size_t* Consumed);
+  int32_t ReadFromStreamASC(TStream* InStream, int32_t PosX, int32_t PosY, bool ReplaceIDs, bool Replace);
 
   std::string FComment;
   TIntArray FRowAtt;

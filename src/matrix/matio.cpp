@@ -572,12 +572,7 @@ bool ParseIndex(const pugi::xml_node& Cell, const char* Name, int32_t& V, bool R
   return true;
 }
 
-bool ParseElement(std::string& Chunk, XmlMatrix& Out, std::string& Error) {
-  auto res = Out.Doc.load_buffer(Chunk.data(), Chunk.size(), pugi::parse_default, pugi::encoding_utf8);
-  if (!res) {
-    Error = std::string("malformed XML: ") + res.description();
-    return false;
-  }
+bool ParseElement(XmlMatrix& Out, std::string& Error) {
   pugi::xml_node root = Out.Doc.child(kXmlMatrix);
   if (!root) {
     Error = "no matrix element";
@@ -613,7 +608,8 @@ bool ParseElement(std::string& Chunk, XmlMatrix& Out, std::string& Error) {
 
 }  // namespace
 
-bool ReadXmlMatrix(CharSource& In, const std::string& DataID, XmlMatrix& Out, std::string& Error) {
+bool ReadXmlElement(CharSource& In, std::string_view ElementName, const std::string& DataID,
+                    pugi::xml_document& Doc, std::string& Error) {
   std::string tag, chunk;
   for (;;) {
     // Skip text up to the next markup.
@@ -622,8 +618,8 @@ bool ReadXmlMatrix(CharSource& In, const std::string& DataID, XmlMatrix& Out, st
     }
     if (c < 0) break;
     if (!ReadMarkup(In, tag)) break;
-    if (IsSpecial(tag) || tag.empty() || tag[0] == '/' || TagName(tag) != kXmlMatrix) continue;
-    // A matrix element starts: capture it up to its matching end tag.
+    if (IsSpecial(tag) || tag.empty() || tag[0] == '/' || TagName(tag) != ElementName) continue;
+    // The element starts: capture it up to its matching end tag.
     std::string head = "<" + tag + ">";
     chunk = head;
     int depth = tag.ends_with("/") ? 0 : 1;
@@ -637,7 +633,7 @@ bool ReadXmlMatrix(CharSource& In, const std::string& DataID, XmlMatrix& Out, st
       else if (!tag.ends_with("/")) ++depth;
     }
     if (depth > 0) {
-      Error = "unterminated matrix element (truncated document)";
+      Error = std::string("unterminated ") + std::string(ElementName) + " element (truncated document)";
       return false;
     }
     // Cheap id test on the start tag first: only the element asked for must be well-formed.
@@ -650,13 +646,23 @@ bool ReadXmlMatrix(CharSource& In, const std::string& DataID, XmlMatrix& Out, st
       if (d.load_string(head.c_str()) && DataID != d.first_child().attribute(kXmlAttrDataID).value())
         continue;
     }
-    // load_buffer copies the text into Doc, so the cell texts stay valid with Out.
-    if (!ParseElement(chunk, Out, Error)) return false;
-    if (!DataID.empty() && Out.DataID != DataID) continue;
+    // load_buffer copies the text into Doc, so texts taken from it stay valid with Doc.
+    auto res = Doc.load_buffer(chunk.data(), chunk.size(), pugi::parse_default, pugi::encoding_utf8);
+    if (!res) {
+      Error = std::string("malformed XML: ") + res.description();
+      return false;
+    }
+    if (!DataID.empty() && DataID != Doc.first_child().attribute(kXmlAttrDataID).value()) continue;
     return true;
   }
-  Error = DataID.empty() ? "no matrix element found" : "no matrix element with dataid \"" + DataID + "\"";
+  Error = DataID.empty() ? "no " + std::string(ElementName) + " element found"
+                         : "no " + std::string(ElementName) + " element with dataid \"" + DataID + "\"";
   return false;
+}
+
+bool ReadXmlMatrix(CharSource& In, const std::string& DataID, XmlMatrix& Out, std::string& Error) {
+  if (!ReadXmlElement(In, kXmlMatrix, DataID, Out.Doc, Error)) return false;
+  return ParseElement(Out, Error);
 }
 
 bool XmlDenseLayoutND(const XmlMatrix& M, std::vector<std::size_t>& Order, std::string& Error) {
