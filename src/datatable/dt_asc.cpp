@@ -133,8 +133,8 @@ int32_t ParseASC(std::string_view Text, TASCBlock& B) {
   const TASCHeader& h = B.H;
   TDataTable::TContents& C = B.C;
   const int64_t nc = h.NrOfColumns, nr = h.NrOfRows;
-  // Every cell takes at least two characters of the text, so its size bounds the allocation.
-  if (nc * nr > static_cast<int64_t>((Text.size() - body) / 2) + 0 && nr > 0) return ascErrTooLarge;
+  // Every cell takes at least one character of the text, so its size bounds the allocation.
+  if (nr > 0 && nc * nr > static_cast<int64_t>(Text.size() - body) + 1) return ascErrTooLarge;
   // The per-column records of a table without rows are not backed by cells: bound them too.
   if (nc > 65536 && nc > static_cast<int64_t>(Text.size() - body)) return ascErrTooLarge;
   const auto NC = static_cast<std::size_t>(nc), NR = static_cast<std::size_t>(nr);
@@ -196,7 +196,12 @@ int32_t ParseASC(std::string_view Text, TASCBlock& B) {
         C.States[c][r] = static_cast<uint8_t>(s);
       }
   }
-  B.End = in.Pos();
+  // The block ends with the line end of its last row.
+  std::size_t end = in.Pos();
+  while (end < Text.size() && (Text[end] == ' ' || Text[end] == '\t')) ++end;
+  if (end < Text.size() && Text[end] == '\r') ++end;
+  if (end < Text.size() && Text[end] == '\n') ++end;
+  B.End = end;
   return 0;
 }
 

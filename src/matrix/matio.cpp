@@ -647,7 +647,9 @@ bool ReadXmlElement(CharSource& In, std::string_view ElementName, const std::str
         continue;
     }
     // load_buffer copies the text into Doc, so texts taken from it stay valid with Doc.
-    auto res = Doc.load_buffer(chunk.data(), chunk.size(), pugi::parse_default, pugi::encoding_utf8);
+    // Blank-only texts are kept: a name of blanks is still a name.
+    auto res = Doc.load_buffer(chunk.data(), chunk.size(), pugi::parse_default | pugi::parse_ws_pcdata_single,
+                               pugi::encoding_utf8);
     if (!res) {
       Error = std::string("malformed XML: ") + res.description();
       return false;
