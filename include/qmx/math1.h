@@ -1,5 +1,6 @@
 // Scalar mathematics (module Qmx_math1): free functions over plain arrays and numbers.
-// The module is split into topic headers; include this one.
+// The module is split into topic headers; include this one. Complex numbers (qmx/complex.h) and
+// straight lines (qmx/sline.h) are modules of their own in the same subsystem.
 #pragma once
 
 #include "qmx/math1/arrays.h"

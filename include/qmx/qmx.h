@@ -6,6 +6,8 @@
 #include "qmx/frame.h"
 #include "qmx/asc.h"
 #include "qmx/math1.h"
+#include "qmx/complex.h"
+#include "qmx/sline.h"
 #include "qmx/vector.h"
 #include "qmx/matrix.h"
 #include "qmx/statis.h"

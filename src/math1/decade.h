@@ -27,13 +27,9 @@ inline void Decade(double ax, int32_t& e, double& m) noexcept {
   if (ScalePow10(1.0, e + 1) <= ax) ++e;
   else if (ScalePow10(1.0, e) > ax) --e;
   m = ScalePow10(ax, -e);
-  if (m >= 10.0) {  // rounding of the scaled value
-    m /= 10.0;
-    ++e;
-  } else if (m < 1.0) {
-    m *= 10.0;
-    --e;
-  }
+  // The scaled value may round across the interval's ends; the exponent is already right.
+  if (m >= 10.0) m = 9.999999999999998;
+  else if (m < 1.0) m = 1.0;
 }
 
 }  // namespace qmx::math1_detail

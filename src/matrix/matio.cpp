@@ -711,3 +711,41 @@ bool XmlDenseLayout(const XmlMatrix& M, std::vector<std::size_t>& Order, std::st
 }
 
 }  // namespace qmx::matio
+
+namespace qmx::matio {
+
+bool OpenForXmlLoad(const std::string& FName, std::ifstream& In) {
+  In.open(FName, std::ios::binary);
+  return static_cast<bool>(In);
+}
+
+bool ReadXmlArray(CharSource& In, const std::string& DataID, int32_t MaxLayers, int32_t MaxSlots,
+                  XmlArray& Out, XmlOrder Order) {
+  XmlMatrix x;
+  std::string err;
+  if (!ReadXmlMatrix(In, DataID, x, err) || x.Sparse) return false;
+  const int32_t nl = x.HasLayers ? x.NLayers : 1, nt = x.HasTimeSlots ? x.NTimeSlots : 1;
+  if (x.NCols < 1 || x.NRows < 1 || nl < 1 || nt < 1) return false;
+  if ((MaxLayers > 0 && nl > MaxLayers) || (MaxSlots > 0 && nt > MaxSlots)) return false;
+  std::vector<std::size_t> order;  // positions with rows fastest, then columns, layers, slots
+  if (!XmlDenseLayoutND(x, order, err)) return false;
+  std::vector<double> v(order.size(), 0.0);
+  const auto C = static_cast<std::size_t>(x.NCols), R = static_cast<std::size_t>(x.NRows),
+             L = static_cast<std::size_t>(nl);
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const std::size_t p = order[k];
+    const std::size_t r = p % R, c = p / R % C, l = p / R / C % L, t = p / R / C / L;
+    const std::size_t pos = Order == XmlOrder::LayerFastest ? ((t * C + c) * R + r) * L + l
+                                                            : ((t * L + l) * R + r) * C + c;
+    if (!ParseDouble(x.Cells[k].Text, v[pos])) return false;
+  }
+  Out.NC = x.NCols;
+  Out.NR = x.NRows;
+  Out.NL = nl;
+  Out.NT = nt;
+  Out.V = std::move(v);
+  Out.ID = x.DataID;
+  return true;
+}
+
+}  // namespace qmx::matio

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
+#include <algorithm>
 #include <istream>
 #include <memory>
 #include <ostream>
@@ -289,5 +291,83 @@ bool XmlDenseLayout(const XmlMatrix& M, std::vector<std::size_t>& Order, std::st
 // The same for up to four dimensions (absent layer or slot sizes and indices count as 1):
 // Order[k] = (((slot-1) * NLayers + (layer-1)) * NCols + (col-1)) * NRows + (row-1).
 bool XmlDenseLayoutND(const XmlMatrix& M, std::vector<std::size_t>& Order, std::string& Error);
+
+}  // namespace qmx::matio
+
+namespace qmx::matio {
+
+// The reading rules every container's XML readers share. Parse(CharSource&) looks for the
+// object, parses it and commits it only when valid, returning whether it did. A failed read puts
+// the stream or open file back where the search began, so that another object can be looked
+// for; a successful one leaves it just behind the element.
+template <class Parse>
+bool XmlReadFromStream(TStream* In, Parse P) {
+  if (!In) return false;
+  const int64_t start = In->Position();
+  bool ok;
+  {
+    TStreamSource src(*In);
+    ok = P(static_cast<CharSource&>(src));
+  }
+  if (!ok) In->SetPosition(start);
+  return ok;
+}
+
+template <class Parse>
+bool XmlReadFromOpenFile(std::istream& In, Parse P) {
+  const auto start = In.tellg();
+  IStreamSource src(In);
+  if (P(static_cast<CharSource&>(src))) return true;
+  In.clear();
+  if (start != std::istream::pos_type(-1)) In.seekg(start);
+  return false;
+}
+
+// Searches the whole file from its start.
+bool OpenForXmlLoad(const std::string& FName, std::ifstream& In);
+template <class Parse>
+bool XmlLoadFromFile(const std::string& FName, Parse P) {
+  std::ifstream in;
+  if (!OpenForXmlLoad(FName, in)) return false;
+  IStreamSource src(in);
+  return P(static_cast<CharSource&>(src));
+}
+
+// A dense element of up to four dimensions (absent layer and slot sizes count as 1) with every
+// count >= 1 and at most MaxLayers layers and MaxSlots time slots (0: any). Values[Pos(c, r, l,
+// t)] receives each cell in the storage order of the reading class.
+enum class XmlOrder {
+  LayerFastest,   // TMat3D: ((c-1)*NR + (r-1))*NL + (l-1)
+  ColumnFastest   // TMat4D: (((t-1)*NL + (l-1))*NR + (r-1))*NC + (c-1)
+};
+struct XmlArray {
+  int32_t NC = 0, NR = 0, NL = 1, NT = 1;
+  std::vector<double> V;
+  std::string ID;
+};
+bool ReadXmlArray(CharSource& In, const std::string& DataID, int32_t MaxLayers, int32_t MaxSlots,
+                  XmlArray& Out, XmlOrder Order);
+
+// Writes one element of an array of up to four dimensions (NLayers, NSlots 0: not written),
+// the cells column-outermost, then row, layer, time slot; Get(c, r, l, t) reads a value.
+template <class Get>
+std::string XmlArrayText(std::string_view ClassName, std::string_view DataID, bool CreateHeader,
+                         int32_t NC, int32_t NR, int32_t NL, int32_t NT, Get G) {
+  std::string out, num;
+  out.reserve(static_cast<std::size_t>(NC) * static_cast<std::size_t>(NR) *
+                  static_cast<std::size_t>(std::max(NL, 1)) * static_cast<std::size_t>(std::max(NT, 1)) * 48 + 256);
+  if (CreateHeader) XmlDeclaration(out);
+  XmlBegin(out, ClassName, DataID, false, NC, NR, NL, NT);
+  for (int32_t c = 1; c <= NC; ++c)
+    for (int32_t r = 1; r <= NR; ++r)
+      for (int32_t l = 1; l <= std::max(NL, 1); ++l)
+        for (int32_t t = 1; t <= std::max(NT, 1); ++t) {
+          num.clear();
+          AppendDouble(num, G(c, r, l, t));
+          XmlCell(out, c, r, num, NL > 0 ? l : 0, NT > 0 ? t : 0);
+        }
+  XmlEnd(out);
+  return out;
+}
 
 }  // namespace qmx::matio

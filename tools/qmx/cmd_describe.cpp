@@ -12,6 +12,7 @@
 
 #include "command.h"
 #include "csv.h"
+#include "plot.h"
 #include "qmx/datatable.h"
 #include "qmx/vector.h"
 
@@ -216,6 +217,32 @@ int Describe(const std::string& fileArg, const std::string& columnOpt) {
     rep.doc.Set("histogram", hj);
     if (under || over) rep.Printf("    outside the bins: %d below, %d above\n", under, over);
   }
+  if (!Output().svg.empty()) {
+    const std::string label = name.empty() ? "value" : name;
+    plot::Figure fig("Distribution of " + label + " (" + std::to_string(n) + " values)");
+    plot::Panel& h = fig.AddPanel(0, 0, 1, 0.8);
+    plot::Panel& b = fig.AddPanel(0, 0.8, 1, 1);
+    double lo = mn, hi = mx;
+    if (histo.NrOfElem() > 0) {
+      std::vector<double> left, w, c;
+      for (int32_t k = 1; k <= histo.NrOfElem(); ++k) {
+        left.push_back(first + (k - 1) * width);
+        w.push_back(width);
+        c.push_back(histo.Elem(k));
+      }
+      h.Bars(left, w, c, plot::Palette(0));
+      lo = first;
+      hi = first + histo.NrOfElem() * width;
+    }
+    h.SetX("", lo, hi);
+    h.SetY("count", 0, std::max(1, maxCnt) * 1.08);
+    b.SetX(label, lo, hi);
+    b.SetY("", 0, 2);
+    b.NoYTicks();
+    b.BoxPlot(1, 0.5, q1, q2, q3, mn, mx, {}, plot::Palette(0));
+    std::string err;
+    if (!fig.Save(Output().svg, err)) return Fail(err);
+  }
   return rep.Finish();
 }
 
@@ -227,12 +254,16 @@ Runner Setup(CLI::App& app) {
   auto o = std::make_shared<Options>();
   AddFile(app, o->file);
   AddColumn(app, o->column, "column to describe: number from 1 or name (default: the first numeric one)");
+  AddSvg(app)->description("write a histogram with a box plot (whiskers at the extremes) as SVG");
   return [o] { return Describe(o->file, o->column); };
 }
 
 int Demo() {
   std::cout << "== describe: petal length of the iris data (column 3)\n";
-  return Describe(DataDir() + "/iris.csv", "3");
+  if (!DemoPlotDir().empty()) Output().svg = DemoPlotDir() + "/describe.svg";
+  const int rc = Describe(DataDir() + "/iris.csv", "3");
+  Output().svg.clear();
+  return rc;
 }
 
 QmxCommand reg("describe", "descriptive statistics and a histogram of one column", Setup, 10, Demo);

@@ -7,13 +7,16 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "command.h"
 #include "csv.h"
+#include "plot.h"
 #include "qmx/asc.h"
+#include "qmx/math1.h"
 #include "qmx/math2.h"
 
 namespace {
@@ -23,6 +26,7 @@ using qmx::TCurveFit;
 
 struct Options {
   std::string file, model = "lin", x = "1", y = "2";
+  std::string xName, yName;  // the columns' names, once loaded (for plots)
   int order = -1;
   double at = 0;
   bool haveAt = false;
@@ -48,7 +52,7 @@ long KeptIndex(const NumericTable& t, const std::string& ref, const std::string&
 }
 
 // Loads the pairs; returns an error text or "".
-std::string Load(const Options& o, TCurveFit& cf) {
+std::string Load(Options& o, TCurveFit& cf) {
   const std::string& file = o.file;
   if (file.size() > 4 && file.compare(file.size() - 4, 4, ".asc") == 0) {
     const int32_t rc = cf.ImportASC(file);
@@ -61,12 +65,43 @@ std::string Load(const Options& o, TCurveFit& cf) {
   if (ix < 0) return err;
   const long iy = KeptIndex(t, o.y, file, err);
   if (iy < 0) return err;
+  o.xName = t.names[std::size_t(ix)];
+  o.yName = t.names[std::size_t(iy)];
   for (const auto& row : t.rows) cf.EnterStatValue(row[std::size_t(ix)], row[std::size_t(iy)]);
   if (cf.NumData() == 0) return "no data lines in " + file;
   return "";
 }
 
-int RunFit(const Options& o) {
+// Scatter of the pairs with the fitted curve; with the model, a residual panel below.
+int SavePlot(const Options& o, const TCurveFit& cf, const std::string& what,
+             const std::vector<double>& cx, const std::vector<double>& cy,
+             const std::function<double(double)>* model) {
+  const std::string xn = o.xName.empty() ? "x" : o.xName, yn = o.yName.empty() ? "y" : o.yName;
+  plot::Figure fig(yn + " against " + xn + ": " + what);
+  plot::Panel& p = fig.AddPanel(0, 0, 1, model ? 0.72 : 1);
+  std::vector<double> x, y, res;
+  for (int32_t i = 1; i <= cf.NumData(); ++i) {
+    x.push_back(cf.DataX(i));
+    y.push_back(cf.DataY(i));
+    if (model) res.push_back(cf.DataY(i) - (*model)(cf.DataX(i)));
+  }
+  p.SetX(model ? "" : xn);
+  p.SetY(yn);
+  p.Markers(x, y, plot::Palette(0), "data");
+  if (!cx.empty()) p.Line(cx, cy, plot::Palette(1), "fit", 2);
+  if (model) {
+    plot::Panel& r = fig.AddPanel(0, 0.72, 1, 1);
+    r.SetX(xn);
+    r.SetY("residual");
+    r.HorizontalRule(0, "#555555");
+    r.Markers(x, res, plot::Palette(0), "", 2.5);
+  }
+  std::string err;
+  if (!fig.Save(Output().svg, err)) return Fail(err);
+  return 0;
+}
+
+int RunFit(Options& o) {
   const std::string& model = o.model;
   const int order = o.order;
   if ((model == "poly" || model == "centered") && order < 0)
@@ -78,7 +113,8 @@ int RunFit(const Options& o) {
 
   Report rep;
   auto Show = [&rep](const std::string& name, double v) { rep.Value(name, name, v); };
-  double k0 = 0, k1 = 0, k2 = 0, q = 0, value = 0;
+  double k0 = 0, k1 = 0, k2 = 0, q = 0;
+  std::function<double(double)> curve;  // the fitted model, for --at and the plot
   const std::string shown = o.file == "-" ? "standard input" : o.file;
   rep.doc.Set("file", shown);
   rep.doc.Set("pairs", cf.NumData());
@@ -93,20 +129,20 @@ int RunFit(const Options& o) {
     formula("y = k*x + d");
     Show("k", k1);
     Show("d", k0);
-    value = k1 * at + k0;
+    curve = [=](double x) { return k1 * x + k0; };
   } else if (model == "parabola" || model == "gauss" || model == "hoerl") {
     if (model == "parabola") {
       cf.CalcParabolFit(k0, k1, k2, q);
       formula("y = k0 + k1*x + k2*x^2");
-      value = k0 + at * (k1 + at * k2);
+      curve = [=](double x) { return k0 + x * (k1 + x * k2); };
     } else if (model == "gauss") {
       cf.CalcGaussFit(k0, k1, k2, q);
       formula("y = k0*exp(-(x - k1)^2/k2)");
-      value = k2 != 0 ? k0 * std::exp(-(at - k1) * (at - k1) / k2) : 0.0;
+      curve = [=](double x) { return k2 != 0 ? k0 * std::exp(-(x - k1) * (x - k1) / k2) : 0.0; };
     } else {
       cf.CalcHoerlFit(k0, k1, k2, q);
       formula("y = k0*k1^x*x^k2");
-      value = k0 * std::pow(k1, at) * std::pow(at, k2);
+      curve = [=](double x) { return k0 * std::pow(k1, x) * std::pow(x, k2); };
     }
     Show("k0", k0);
     Show("k1", k1);
@@ -126,7 +162,7 @@ int RunFit(const Options& o) {
     if (!ok) return Fail("the least-squares solver failed");
     rep.doc.Set("near_singular", ns);
     if (ns) rep.Text("  (near singular: some directions were dropped)\n");
-    for (int i = order; i >= 0; --i) value = value * (at - shift) + k[std::size_t(i)];
+    curve = [k, order, shift](double x) { return qmx::CenteredPolynomial(k, order, x, shift); };
     for (int i = 0; i <= order; ++i) {
       std::string name = "k";
       name += std::to_string(i);
@@ -140,17 +176,30 @@ int RunFit(const Options& o) {
     Show("dx", dx);
     Show("dy", dy);
     if (haveAt) rep.Text("  (--at does not apply to a circle)\n");
+    if (!Output().svg.empty()) {
+      std::vector<double> cx, cy;
+      for (int i = 0; i <= 200; ++i) {
+        cx.push_back(dx + r * std::cos(i * M_PI / 100));
+        cy.push_back(dy + r * std::sin(i * M_PI / 100));
+      }
+      if (int rc = SavePlot(o, cf, "circle fit", cx, cy, nullptr)) return rc;
+    }
     return rep.Finish();
   } else if (model == "spline") {
     if (o.smooth < 0) {
       formula("interpolating natural cubic spline");
-      value = cf.CubicSpline(at);
+      curve = [&cf](double x) { return cf.CubicSpline(x); };
       q = 1.0;
     } else {
       const double p = o.smooth;
       cf.SetSplineSmoothing(p);
       bool valid;
-      value = cf.SmoothedSpline(at, q, valid);
+      cf.SmoothedSpline(at, q, valid);
+      curve = [&cf](double x) {
+        double qq;
+        bool v;
+        return cf.SmoothedSpline(x, qq, v);
+      };
       rep.doc.Set("smoothing", p);
       rep.doc.Set("valid", valid);
       formula("smoothing spline, factor " + Num(p, 10) + (valid ? "" : " (not valid)"));
@@ -179,25 +228,38 @@ int RunFit(const Options& o) {
     Show("k0", k0);
     Show("k1", k1);
     const std::string n = m->name;
-    value = n == "recilin"        ? 1 / (k0 + k1 * at)
-            : n == "hyperbol"     ? k0 + k1 / at
-            : n == "recihyperbol" ? at / (k0 * at + k1)
-            : n == "log"          ? k0 + k1 * std::log(at)
-            : n == "recilog"      ? 1 / (k0 + k1 * std::log(at))
-            : n == "power"        ? k0 * std::pow(at, k1)
-                                  : k0 * std::exp(k1 * at);
+    curve = [=](double x) {
+      return n == "recilin"        ? 1 / (k0 + k1 * x)
+             : n == "hyperbol"     ? k0 + k1 / x
+             : n == "recihyperbol" ? x / (k0 * x + k1)
+             : n == "log"          ? k0 + k1 * std::log(x)
+             : n == "recilog"      ? 1 / (k0 + k1 * std::log(x))
+             : n == "power"        ? k0 * std::pow(x, k1)
+                                   : k0 * std::exp(k1 * x);
+    };
   }
   rep.doc.Set("fit_quality", q);
   rep.Text("  fit quality (R^2) = " + Num(q, 10) + "\n");
   if (haveAt) {
+    const double value = curve(at);
     rep.doc.Set("at", at);
     rep.doc.Set("value", value);
     rep.Text("  y(" + Num(at, 10) + ") = " + Num(value, 10) + "\n");
   }
+  if (!Output().svg.empty()) {
+    std::vector<double> cx, cy;
+    const double lo = cf.MinX(), hi = cf.MaxX();
+    for (int i = 0; i <= 300; ++i) {
+      const double x = lo + (hi - lo) * i / 300.0;
+      cx.push_back(x);
+      cy.push_back(curve(x));
+    }
+    if (int rc = SavePlot(o, cf, model + " fit, R\u00b2 = " + Num(q, 4), cx, cy, &curve)) return rc;
+  }
   return rep.Finish();
 }
 
-int RunBivar(const Options& o) {
+int RunBivar(Options& o) {
   TCurveFit cf;
   if (auto err = Load(o, cf); !err.empty()) return Fail(err);
   int32_t n;
@@ -239,12 +301,20 @@ int RunBivar(const Options& o) {
   rep.doc.Set("kendall_p", p);
   rep.Text("  Kendall tau-b = " + Num(tau, 10) + " (p = " + Num(p, 10) + ")\n");
   rep.Value("goodman_kruskal_gamma", "Goodman-Kruskal gamma", cf.GetKruskalGamma());
+  if (!Output().svg.empty()) {
+    double k, d, q;
+    cf.CalcLinFit(k, d, q);
+    const std::function<double(double)> line = [k, d](double x) { return k * x + d; };
+    const std::vector<double> cx{cf.MinX(), cf.MaxX()}, cy{line(cf.MinX()), line(cf.MaxX())};
+    if (int rc = SavePlot(o, cf, "r = " + Num(r, 4) + ", least-squares line", cx, cy, &line)) return rc;
+  }
   return rep.Finish();
 }
 
 void AddPairOptions(CLI::App& app, Options& o) {
   AddFile(app, o.file, "text/CSV file (- reads standard input), or an ASC file of pairs (.asc)");
   AddXY(app, o.x, o.y);
+  AddSvg(app)->description("write the scatter with the fitted curve and a residual panel as SVG");
 }
 
 Runner SetupFit(CLI::App& app) {
@@ -277,7 +347,10 @@ int Demo() {
   o.y = "4";
   o.at = 5;
   o.haveAt = true;
-  return RunFit(o);
+  if (!DemoPlotDir().empty()) Output().svg = DemoPlotDir() + "/fit.svg";
+  const int rc = RunFit(o);
+  Output().svg.clear();
+  return rc;
 }
 
 QmxCommand regFit("fit", "curve fit of one column against another", SetupFit, 60, Demo);

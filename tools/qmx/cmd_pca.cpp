@@ -10,6 +10,7 @@
 
 #include "command.h"
 #include "csv.h"
+#include "plot.h"
 #include "qmx/math2.h"
 #include "qmx/matrix.h"
 
@@ -39,6 +40,55 @@ bool ParseColumns(const std::string& s, int& lo, int& hi) {
 }
 
 std::string Cut(const std::string& s, std::size_t w) { return s.size() <= w ? s : s.substr(0, w); }
+
+// Biplot of the first two components (scores as points, loadings as arrows) and a scree plot.
+int Plot(const std::string& file, const std::vector<std::string>& names, const std::vector<double>& ev,
+         double total, const std::vector<std::vector<double>>& load,
+         const std::vector<std::vector<double>>& sc) {
+  const std::size_t p = ev.size();
+  plot::Figure fig("Principal components of " + file);
+  auto pct = [&](std::size_t k) { return total > 0 ? Num(100 * ev[k] / total, 3) + " %" : std::string("-"); };
+  if (p >= 2) {
+    plot::Panel& b = fig.AddPanel(0, 0, 0.64, 1);
+    b.SetTitle("biplot");
+    b.SetX("PC1 (" + pct(0) + ")");
+    b.SetY("PC2 (" + pct(1) + ")");
+    std::vector<double> x, y;
+    double smax = 0, lmax = 0;
+    for (const auto& r : sc) {
+      x.push_back(r[0]);
+      y.push_back(r[1]);
+      smax = std::max({smax, std::fabs(r[0]), std::fabs(r[1])});
+    }
+    for (std::size_t v = 0; v < p; ++v) lmax = std::max({lmax, std::fabs(load[0][v]), std::fabs(load[1][v])});
+    b.Markers(x, y, plot::Palette(0), "objects", 2.5);
+    // Loadings drawn on the scores' scale so that both read in one picture.
+    const double f = lmax > 0 && smax > 0 ? 0.8 * smax / lmax : 1.0;
+    for (std::size_t v = 0; v < p; ++v)
+      b.Arrow(0, 0, f * load[0][v], f * load[1][v], plot::Palette(1), names[v]);
+  }
+  plot::Panel& s = fig.AddPanel(p >= 2 ? 0.64 : 0, 0, 1, 1);
+  s.SetTitle("scree plot");
+  s.SetX("component", 0.5, p + 0.5);
+  s.SetY("eigenvalue");
+  std::vector<double> left, w, h, cx, cy;
+  double top = 0;
+  for (std::size_t k = 0; k < p; ++k) {
+    left.push_back(k + 0.6);
+    w.push_back(0.8);
+    h.push_back(ev[k]);
+    cx.push_back(k + 1.0);
+    cy.push_back(ev[k]);
+    top = std::max(top, ev[k]);
+  }
+  s.SetY("eigenvalue", 0, top > 0 ? top * 1.08 : 1);
+  s.Bars(left, w, h, plot::Palette(0));
+  s.Line(cx, cy, plot::Palette(1), "", 1.5);
+  s.Markers(cx, cy, plot::Palette(1), "", 3);
+  std::string err;
+  if (!fig.Save(Output().svg, err)) return Fail(err);
+  return 0;
+}
 
 int Pca(const std::string& file, const std::string& modeOpt, const std::string& columnsOpt,
         bool scores) {
@@ -130,7 +180,9 @@ int Pca(const std::string& file, const std::string& modeOpt, const std::string& 
     rep.Printf("\n");
   }
 
-  if (scores) {
+  const bool plotting = !Output().svg.empty();
+  std::vector<std::vector<double>> sc;  // scores per object, over the components
+  if (scores || plotting) {
     // Scores: centred (correlation mode: standardised) data times the loadings.
     std::vector<double> mean(p, 0.0), scale(p, 1.0);
     for (std::size_t c = 0; c < p; ++c) {
@@ -144,23 +196,32 @@ int Pca(const std::string& file, const std::string& modeOpt, const std::string& 
         scale[c] = sd > 0 ? sd : 1.0;
       }
     }
-    rep.Printf("\nscores\n%-8s", "line");
-    for (std::size_t k = 0; k < p; ++k) rep.Printf(" %10s", ("PC" + std::to_string(k + 1)).c_str());
-    rep.Printf("\n");
+    if (scores) {
+      rep.Printf("\nscores\n%-8s", "line");
+      for (std::size_t k = 0; k < p; ++k) rep.Printf(" %10s", ("PC" + std::to_string(k + 1)).c_str());
+      rep.Printf("\n");
+    }
     Json js = Json::Array();
     for (std::size_t r = 0; r < n; ++r) {
-      rep.Printf("%-8ld", t.lines[r]);
+      if (scores) rep.Printf("%-8ld", t.lines[r]);
       Json row = Json::Array();
+      sc.emplace_back();
       for (std::size_t k = 0; k < p; ++k) {
         double s = 0.0;
         for (std::size_t c = 0; c < p; ++c) s += (t.rows[r][sel[c]] - mean[c]) / scale[c] * load[k][c];
-        rep.Printf(" %10.4f", s);
+        if (scores) rep.Printf(" %10.4f", s);
         row.Push(s);
+        sc.back().push_back(s);
       }
       js.Push(row);
-      rep.Printf("\n");
+      if (scores) rep.Printf("\n");
     }
-    rep.doc.Set("scores", js);
+    if (scores) rep.doc.Set("scores", js);
+  }
+  if (plotting) {
+    std::vector<std::string> names;
+    for (std::size_t k : sel) names.push_back(t.names[k]);
+    if (int rc = Plot(file == "-" ? "standard input" : file, names, ev, total, load, sc)) return rc;
   }
   return rep.Finish();
 }
@@ -177,12 +238,16 @@ Runner Setup(CLI::App& app) {
       ->check(CLI::IsMember({"cov", "corr"}));
   app.add_option("--columns", o->columns, "file columns a-b to analyse (default: all numeric ones)");
   app.add_flag("--scores", o->scores, "also print the scores of every object");
+  AddSvg(app)->description("write a biplot of the first two components and a scree plot as SVG");
   return [o] { return Pca(o->file, o->mode, o->columns, o->scores); };
 }
 
 int Demo() {
   std::printf("== principal components of the four measurements (qmx pca iris.csv) ==\n");
-  return Pca(DataDir() + "/iris.csv", "cov", "", false);
+  if (!DemoPlotDir().empty()) Output().svg = DemoPlotDir() + "/pca.svg";
+  const int rc = Pca(DataDir() + "/iris.csv", "cov", "", false);
+  Output().svg.clear();
+  return rc;
 }
 
 QmxCommand reg("pca", "principal components of the numeric columns", Setup, 50, Demo);

@@ -187,6 +187,11 @@ int Demo() {
     if (info.demoOrder >= 0 && info.demo) parts.emplace_back(info.demoOrder, &info);
   std::stable_sort(parts.begin(), parts.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
+  if (!DemoSvgDir().empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(DemoSvgDir(), ec);
+    if (ec) return Fail("cannot create the plot directory \"" + DemoSvgDir() + "\": " + ec.message());
+  }
   std::cout << "qmx demo: a short tour on " << DataDir() << "/iris.csv\n";
   for (const auto& p : parts) {
     std::cout << "\n";
