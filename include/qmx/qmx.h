@@ -10,5 +10,6 @@
 #include "qmx/sline.h"
 #include "qmx/vector.h"
 #include "qmx/matrix.h"
+#include "qmx/datatable.h"
 #include "qmx/statis.h"
 #include "qmx/math2.h"
