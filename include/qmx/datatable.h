@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,7 @@ namespace qmx {
 namespace matio {
 class CharSource;
 }
+class TCSVSource;
 
 enum TMScaleType : uint8_t { stUnknown = 0, stNominal = 1, stOrdinal = 2, stInterval = 3, stRatio = 4 };
 extern const char* const MScaleTypeNames[5];
@@ -357,6 +359,11 @@ class TDataTable : public TComponent {
   template <class Key>
   void CombSortHeads(bool Rows, bool Ascending, int32_t Lo, int32_t Hi, int32_t OLo, int32_t OHi, Key Less);
   void InstallContents(TContents& C);
+  void FireLoaded(int32_t OldCols, int32_t OldRows);
+  void SortHeads(bool Rows, bool ByName, bool Ascending, bool IgnoreCase, int32_t LowCol, int32_t LowRow,
+                 int32_t HighCol, int32_t HighRow);
+  int32_t ParseAndInstallCSV(const std::function<std::unique_ptr<TCSVSource>()>& Open, int64_t Bound, char Delim,
+                             bool ColHeaders, bool RowHeaders);
   template <class Sink>
   bool WriteCSV(int32_t Precision, TCSVDelimiters Delimiter, bool IncludeColHeaders, bool IncludeRowHeaders,
                 bool IncludeRowAttributes, bool IncludeComment, Sink sink) const;

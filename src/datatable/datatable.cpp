@@ -210,12 +210,17 @@ void TDataTable::InstallContents(TContents& C) {
     FNrOfCols = C.Cols;
     FNrOfRows = C.Rows;
   }
+  FireLoaded(oc, orr);
+}
+
+// The events of a table whose whole contents were replaced.
+void TDataTable::FireLoaded(int32_t OldCols, int32_t OldRows) {
   ChangedData();
   ChangedCellStates();
   ChangedSetup();
   ChangedNames();
   ChangedAttrib();
-  FireEvent(OnResize, this, oc, orr, FNrOfCols, FNrOfRows);
+  FireEvent(OnResize, this, OldCols, OldRows, FNrOfCols, FNrOfRows);
 }
 
 // ---- element access ---------------------------------------------------------------------------

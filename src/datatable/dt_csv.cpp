@@ -17,15 +17,15 @@
 namespace qmx {
 
 namespace {
-
 constexpr const char* kAttribHeader = "(row attribute)";
 constexpr std::size_t kChunk = std::size_t(1) << 20;
+}  // namespace
 
-// Byte source: a file read in chunks, or a text in memory.
-class TByteSource {
+// Byte source of the CSV reader: a file read in chunks, or a text in memory.
+class TCSVSource {
  public:
-  explicit TByteSource(std::string_view Text) : FMem(Text) {}
-  explicit TByteSource(std::FILE* F) : FFile(F) {}
+  explicit TCSVSource(std::string_view Text) : FMem(Text) {}
+  explicit TCSVSource(std::FILE* F) : FFile(F) {}
   // Appends up to Max bytes to Buf; returns the number appended (0 at the end).
   std::size_t Read(std::vector<char>& Buf, std::size_t Max) {
     const std::size_t old = Buf.size();
@@ -47,10 +47,12 @@ class TByteSource {
   std::size_t FPos = 0;
 };
 
+namespace {
+
 // Field scanner. Fields are handed out as views valid until the next call.
 class TCSVScanner {
  public:
-  TCSVScanner(TByteSource& Src, char Delim) : FSrc(Src), FDelim(Delim) {}
+  TCSVScanner(TCSVSource& Src, char Delim) : FSrc(Src), FDelim(Delim) {}
 
   enum Result { fOk, fEnd, fBadQuote };
 
@@ -155,7 +157,7 @@ class TCSVScanner {
     return fOk;
   }
 
-  TByteSource& FSrc;
+  TCSVSource& FSrc;
   char FDelim;
   std::vector<char> FBuf;
   std::size_t FPos = 0;
@@ -209,7 +211,7 @@ struct TCSVLayout {
   int32_t FirstData() const { return (RowHeaders ? 1 : 0) + (AttribCol ? 1 : 0); }
 };
 
-using TSourceFactory = std::function<std::unique_ptr<TByteSource>()>;
+using TSourceFactory = std::function<std::unique_ptr<TCSVSource>()>;
 
 // Parses the whole input into C. Returns 0 or a csvErr code.
 int32_t ParseCSV(const TSourceFactory& Open, int64_t RecordBound, char Delim, bool ColHeaders, bool RowHeaders,
@@ -374,7 +376,7 @@ int32_t ParseCSV(const TSourceFactory& Open, int64_t RecordBound, char Delim, bo
 }
 
 // Counts line feeds: every record but the last ends with one, so this bounds the records.
-int64_t CountRecordBound(TByteSource& Src) {
+int64_t CountRecordBound(TCSVSource& Src) {
   std::vector<char> buf;
   int64_t n = 1;
   for (;;) {
@@ -515,12 +517,30 @@ std::string TDataTable::ExportAsCSV(const std::string& FName, int32_t Precision,
   return {};
 }
 
+int32_t TDataTable::ParseAndInstallCSV(const std::function<std::unique_ptr<TCSVSource>()>& Open, int64_t Bound,
+                                       char Delim, bool ColHeaders, bool RowHeaders) {
+  TContents C;
+  int32_t rc;
+  try {
+    rc = ParseCSV(Open, Bound, Delim, ColHeaders, RowHeaders, C);
+  } catch (const std::bad_alloc&) {
+    rc = csvErrMemory;
+  }
+  if (rc != 0) return rc;
+  try {
+    InstallContents(C);
+  } catch (const std::exception&) {
+    return csvErrMemory;
+  }
+  return 0;
+}
+
 int32_t TDataTable::ImportFromCSV(const std::string& FName, TCSVDelimiters Delimiter, bool IncludeColHeaders,
                                   bool IncludeRowHeaders) {
   if (Delimiter < csvComma || Delimiter > csvUnknown) return csvErrDelimiter;
   std::FILE* probe = std::fopen(FName.c_str(), "rb");
   if (probe == nullptr) return csvErrOpen;
-  TByteSource ps(probe);
+  TCSVSource ps(probe);
   char d = CSVDelimiters[Delimiter];
   if (Delimiter == csvUnknown) {
     std::vector<char> sample;
@@ -531,27 +551,13 @@ int32_t TDataTable::ImportFromCSV(const std::string& FName, TCSVDelimiters Delim
   const int64_t bound = CountRecordBound(ps);
   std::fclose(probe);
   std::vector<std::unique_ptr<std::FILE, int (*)(std::FILE*)>> files;
-  TSourceFactory open = [&]() -> std::unique_ptr<TByteSource> {
+  TSourceFactory open = [&]() -> std::unique_ptr<TCSVSource> {
     std::FILE* f = std::fopen(FName.c_str(), "rb");
     if (f == nullptr) return nullptr;
     files.emplace_back(f, &std::fclose);
-    return std::make_unique<TByteSource>(f);
+    return std::make_unique<TCSVSource>(f);
   };
-  TContents C;
-  int32_t rc;
-  try {
-    rc = ParseCSV(open, bound, d, IncludeColHeaders, IncludeRowHeaders, C);
-  } catch (const std::bad_alloc&) {
-    rc = csvErrMemory;
-  }
-  files.clear();
-  if (rc != 0) return rc;
-  try {
-    InstallContents(C);
-  } catch (const std::exception&) {
-    return csvErrMemory;
-  }
-  return 0;
+  return ParseAndInstallCSV(open, bound, d, IncludeColHeaders, IncludeRowHeaders);
 }
 
 int32_t TDataTable::ImportFromCSVText(std::string_view Text, TCSVDelimiters Delimiter, bool IncludeColHeaders,
@@ -559,21 +565,8 @@ int32_t TDataTable::ImportFromCSVText(std::string_view Text, TCSVDelimiters Deli
   if (Delimiter < csvComma || Delimiter > csvUnknown) return csvErrDelimiter;
   const char d = Delimiter == csvUnknown ? DetectDelimiter(Text.substr(0, 65536)) : CSVDelimiters[Delimiter];
   const int64_t bound = 1 + static_cast<int64_t>(std::count(Text.begin(), Text.end(), '\n'));
-  TSourceFactory open = [&] { return std::make_unique<TByteSource>(Text); };
-  TContents C;
-  int32_t rc;
-  try {
-    rc = ParseCSV(open, bound, d, IncludeColHeaders, IncludeRowHeaders, C);
-  } catch (const std::bad_alloc&) {
-    rc = csvErrMemory;
-  }
-  if (rc != 0) return rc;
-  try {
-    InstallContents(C);
-  } catch (const std::exception&) {
-    return csvErrMemory;
-  }
-  return 0;
+  TSourceFactory open = [&] { return std::make_unique<TCSVSource>(Text); };
+  return ParseAndInstallCSV(open, bound, d, IncludeColHeaders, IncludeRowHeaders);
 }
 
 }  // namespace qmx

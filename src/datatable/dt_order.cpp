@@ -127,58 +127,40 @@ int CompareNames(const std::string& a, const std::string& b, bool IgnoreCase) {
 int CompareInts(int32_t a, int32_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
 }  // namespace
 
+// The four sorts of rows or columns by their attribute or name.
+void TDataTable::SortHeads(bool Rows, bool ByName, bool Ascending, bool IgnoreCase, int32_t LowCol, int32_t LowRow,
+                           int32_t HighCol, int32_t HighRow) {
+  if (FNrOfCols < (Rows ? 1 : 2) || FNrOfRows < (Rows ? 2 : 1)) return;
+  EnsureDataShape();
+  MakeValidColRange(LowCol, HighCol);
+  MakeValidRowRange(LowRow, HighRow);
+  const std::vector<TDTNameStr>& names = Rows ? FRowName : FColName;
+  const TIntArray& att = Rows ? FRowAtt : FColAtt;
+  auto cmp = [&](int32_t i, int32_t j) {
+    return ByName ? CompareNames(names[i - 1], names[j - 1], IgnoreCase) : CompareInts(att[i - 1], att[j - 1]);
+  };
+  if (Rows) CombSortHeads(true, Ascending, LowRow, HighRow, LowCol, HighCol, cmp);
+  else CombSortHeads(false, Ascending, LowCol, HighCol, LowRow, HighRow, cmp);
+  ChangedData();
+  if (ByName) ChangedNames();
+  else ChangedAttrib();
+}
+
 void TDataTable::SortRowAttributes(bool Ascending, int32_t LowCol, int32_t LowRow, int32_t HighCol,
                                    int32_t HighRow) {
-  if (FNrOfCols < 1 || FNrOfRows < 2) return;
-  EnsureDataShape();
-  MakeValidColRange(LowCol, HighCol);
-  MakeValidRowRange(LowRow, HighRow);
-  if (HighRow - LowRow < 1) return;
-  CombSortHeads(true, Ascending, LowRow, HighRow, LowCol, HighCol,
-                [&](int32_t i, int32_t j) { return CompareInts(FRowAtt[i - 1], FRowAtt[j - 1]); });
-  ChangedData();
-  ChangedAttrib();
+  SortHeads(true, false, Ascending, false, LowCol, LowRow, HighCol, HighRow);
 }
-
 void TDataTable::SortColAttributes(bool Ascending, int32_t LowCol, int32_t LowRow, int32_t HighCol,
                                    int32_t HighRow) {
-  if (FNrOfCols < 2 || FNrOfRows < 1) return;
-  EnsureDataShape();
-  MakeValidColRange(LowCol, HighCol);
-  MakeValidRowRange(LowRow, HighRow);
-  if (HighCol - LowCol < 1) return;
-  CombSortHeads(false, Ascending, LowCol, HighCol, LowRow, HighRow,
-                [&](int32_t i, int32_t j) { return CompareInts(FColAtt[i - 1], FColAtt[j - 1]); });
-  ChangedData();
-  ChangedAttrib();
+  SortHeads(false, false, Ascending, false, LowCol, LowRow, HighCol, HighRow);
 }
-
 void TDataTable::SortRowNames(bool Ascending, bool IgnoreCase, int32_t LowCol, int32_t LowRow, int32_t HighCol,
                               int32_t HighRow) {
-  if (FNrOfCols < 1 || FNrOfRows < 2) return;
-  EnsureDataShape();
-  MakeValidColRange(LowCol, HighCol);
-  MakeValidRowRange(LowRow, HighRow);
-  if (HighRow - LowRow < 1) return;
-  CombSortHeads(true, Ascending, LowRow, HighRow, LowCol, HighCol, [&](int32_t i, int32_t j) {
-    return CompareNames(FRowName[i - 1], FRowName[j - 1], IgnoreCase);
-  });
-  ChangedData();
-  ChangedNames();
+  SortHeads(true, true, Ascending, IgnoreCase, LowCol, LowRow, HighCol, HighRow);
 }
-
 void TDataTable::SortColNames(bool Ascending, bool IgnoreCase, int32_t LowCol, int32_t LowRow, int32_t HighCol,
                               int32_t HighRow) {
-  if (FNrOfCols < 2 || FNrOfRows < 1) return;
-  EnsureDataShape();
-  MakeValidColRange(LowCol, HighCol);
-  MakeValidRowRange(LowRow, HighRow);
-  if (HighCol - LowCol < 1) return;
-  CombSortHeads(false, Ascending, LowCol, HighCol, LowRow, HighRow, [&](int32_t i, int32_t j) {
-    return CompareNames(FColName[i - 1], FColName[j - 1], IgnoreCase);
-  });
-  ChangedData();
-  ChangedNames();
+  SortHeads(false, true, Ascending, IgnoreCase, LowCol, LowRow, HighCol, HighRow);
 }
 
 // ---- exchanging and mirroring ---------------------------------------------------------------------
@@ -243,12 +225,7 @@ void TDataTable::CopyContentsFrom(const TDataTable* ExtTab) {
       for (int32_t r = 1; r <= FNrOfRows; ++r) dst[r - 1] = ExtTab->GetElem(c, r);
     }
   }
-  ChangedData();
-  ChangedCellStates();
-  ChangedSetup();
-  ChangedNames();
-  ChangedAttrib();
-  FireEvent(OnResize, this, oc, orr, FNrOfCols, FNrOfRows);
+  FireLoaded(oc, orr);
 }
 
 void TDataTable::CopyFrom(const TDataTable* ExtTab, int32_t SourceColLo, int32_t SourceRowLo, int32_t SourceColHi,
