@@ -3,16 +3,20 @@
 #   make test   build and run the whole test suite
 #   make bench  build and run the benchmarks (with their anchor libraries)
 #   make asan   run the test suite under AddressSanitizer and UndefinedBehaviorSanitizer
+#   make fuzz   build the readers' libFuzzer harnesses (clang) and run each FUZZ_SECONDS seconds
 
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD     ?= build
 ASAN_DIR  ?= build-asan
 BENCH_DIR ?= build-bench
+FUZZ_DIR  ?= build-fuzz
+FUZZ_SECONDS ?= 10
 
 BUILD_PKGS := cmake g++ make pkg-config libgtest-dev libpugixml-dev libcli11-dev
 BENCH_PKGS := libbenchmark-dev libeigen3-dev libboost-math-dev zlib1g-dev
+FUZZ_PKGS  := clang libclang-rt-14-dev
 
-.PHONY: all deps bench-deps configure build demo test bench asan install clean
+.PHONY: all deps bench-deps fuzz-deps configure build demo test bench asan fuzz install clean
 
 all: build
 
@@ -34,6 +38,9 @@ deps:
 
 bench-deps: deps
 	$(call need_pkgs,$(BENCH_PKGS))
+
+fuzz-deps: deps
+	$(call need_pkgs,$(FUZZ_PKGS))
 
 configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
@@ -57,8 +64,14 @@ asan: deps
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
+fuzz: fuzz-deps
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DQMX_BUILD_FUZZ=ON -DQMX_BUILD_TESTS=OFF -DQMX_BUILD_TOOLS=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_all
+	fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 install: build
 	cmake --install $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_DIR) $(BENCH_DIR)
+	rm -rf $(BUILD) $(ASAN_DIR) $(BENCH_DIR) $(FUZZ_DIR)

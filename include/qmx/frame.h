@@ -84,6 +84,8 @@ class TCRCAccumulator4 {
  public:
   TCRCAccumulator4() noexcept;
   void Add(std::span<const int32_t> Values) noexcept;
+  // The same as adding Count zeros, in time logarithmic in Count (runs of unstored cells).
+  void AddZeros(uint64_t Count) noexcept;
   std::string Text() const;  // 32 upper-case hexadecimal digits
 
  private:

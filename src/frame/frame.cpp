@@ -169,6 +169,48 @@ void TCRCAccumulator4::Add(std::span<const int32_t> Values) noexcept {
   FAcc[0] = a0; FAcc[1] = a1; FAcc[2] = a2; FAcc[3] = a3;
 }
 
+namespace {
+
+// A zero byte changes a CRC register linearly over GF(2): a' = T[a & 0xFF] ^ (a >> 8). Its
+// 32 x 32 matrix (column j = image of bit j), squared repeatedly, gives the effect of 2^k zero
+// bytes, so a run of n zeros costs one matrix-vector product per set bit of n.
+using TGF2Matrix = std::array<uint32_t, 32>;
+
+uint32_t GF2Apply(const TGF2Matrix& M, uint32_t v) noexcept {
+  uint32_t r = 0;
+  for (int j = 0; v != 0; ++j, v >>= 1)
+    if (v & 1u) r ^= M[static_cast<std::size_t>(j)];
+  return r;
+}
+
+const std::array<TGF2Matrix, 64>& ZeroRunOperators() {
+  static const std::array<TGF2Matrix, 64> ops = [] {
+    std::array<TGF2Matrix, 64> o{};
+    for (uint32_t j = 0; j < 32; ++j) {
+      const uint32_t a = 1u << j;
+      o[0][j] = kCRC32Table[a & 0xFFu] ^ (a >> 8);
+    }
+    for (std::size_t k = 1; k < 64; ++k)
+      for (std::size_t j = 0; j < 32; ++j) o[k][j] = GF2Apply(o[k - 1], o[k - 1][j]);
+    return o;
+  }();
+  return ops;
+}
+
+}  // namespace
+
+void TCRCAccumulator4::AddZeros(uint64_t Count) noexcept {
+  if (Count <= 64) {  // short runs: the plain steps are cheaper than the operators
+    for (uint64_t i = 0; i < Count; ++i)
+      for (auto& a : FAcc) a = kCRC32Table[a & 0xFFu] ^ (a >> 8);
+    return;
+  }
+  const auto& ops = ZeroRunOperators();
+  for (std::size_t k = 0; Count != 0; ++k, Count >>= 1)
+    if (Count & 1u)
+      for (auto& a : FAcc) a = GF2Apply(ops[k], a);
+}
+
 std::string TCRCAccumulator4::Text() const { return HexText(FAcc, 4); }
 
 }  // namespace qmx

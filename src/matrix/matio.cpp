@@ -9,6 +9,7 @@
 #include <limits>
 #include <sstream>
 
+#include "frame/loadguard.h"
 #include "qmx/basepack.h"
 
 namespace qmx::matio {
@@ -28,9 +29,20 @@ bool CellCountAcceptable(int64_t Cols, int64_t Rows, int64_t Layers, int64_t Slo
 }
 
 bool AllocationAcceptable(int64_t Cols, int64_t Rows, int64_t BackedCells) noexcept {
-  if (Cols < 0 || Rows < 0) return false;
-  int64_t n = std::max<int64_t>(Cols, 1) * std::max<int64_t>(Rows, 1);  // < 2^62
-  return n <= std::max(BackedCells, kMaxLoadCells);
+  if (Cols < 0 || Rows < 0 || Cols > INT32_MAX || Rows > INT32_MAX) return false;
+  const int64_t n = std::max<int64_t>(Cols, 1) * std::max<int64_t>(Rows, 1);  // < 2^62
+  return LoadAllocationBacked(n, BackedCells);
+}
+
+bool ProductIs(std::initializer_list<int64_t> Factors, int64_t Count) noexcept {
+  int64_t n = 1;
+  for (int64_t f : Factors) {
+    if (f < 0) return false;
+    if (f == 0) return Count == 0;
+    if (n > Count / f) return false;  // the product would pass Count (and might overflow)
+    n *= f;
+  }
+  return n == Count;
 }
 
 // ---- numbers as text -------------------------------------------------------------------------
@@ -310,9 +322,8 @@ BinaryReader::BinaryReader(const std::string& FileName) {
     return;
   }
   if (FHeader.Kind != BinKind::SparseInt32) {
-    int64_t cells = int64_t(std::max(FHeader.NCols, 0)) * FHeader.NRows * std::max(FHeader.NLayers, 1) *
-                    std::max(FHeader.NTimeSlots, 1);
-    if (cells != FHeader.Count) {
+    if (!ProductIs({FHeader.NCols, FHeader.NRows, std::max(FHeader.NLayers, 1), std::max(FHeader.NTimeSlots, 1)},
+                   FHeader.Count)) {
       Fail("cell count does not match the dimensions");
       return;
     }

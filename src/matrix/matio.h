@@ -6,8 +6,9 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <algorithm>
+#include <fstream>
+#include <initializer_list>
 #include <istream>
 #include <memory>
 #include <ostream>
@@ -23,15 +24,18 @@
 
 namespace qmx::matio {
 
-// Largest number of cells a loader creates for a size that the input itself does not back with
-// data (2^28 cells = 2 GiB of doubles). Larger sizes are refused before anything is allocated.
+// Largest block of a sparse matrix that is written in a dense format (2^28 cells = 1 GiB of
+// integers): a larger one could not be loaded again.
 inline constexpr int64_t kMaxLoadCells = int64_t(1) << 28;
 
 // True when Cols x Rows (each >= 0) stays within kMaxLoadCells.
 bool CellCountAcceptable(int64_t Cols, int64_t Rows, int64_t Layers = 1, int64_t Slots = 1) noexcept;
-// True when the storage of a Cols x Rows matrix (a zero dimension keeps one slot) is backed by
-// BackedCells values that the input really holds, or stays within kMaxLoadCells.
+// True when the storage of a Cols x Rows matrix (a zero dimension keeps one slot) may be created
+// for BackedCells values that the input really holds: at least half of it, or a small store
+// (LoadAllocationBacked in frame/loadguard.h, the rule of every loader).
 bool AllocationAcceptable(int64_t Cols, int64_t Rows, int64_t BackedCells) noexcept;
+// True when the product of Factors (each >= 0) equals Count; never overflows.
+bool ProductIs(std::initializer_list<int64_t> Factors, int64_t Count) noexcept;
 
 // ---- numbers as text -------------------------------------------------------------------------
 

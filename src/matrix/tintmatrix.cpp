@@ -425,7 +425,17 @@ std::string TIntMatrix::CRCofData() const {
       for (int32_t c = 1; c <= FNCol; ++c)
         acc.Add(std::span<const int32_t>(FMat.data() + Index(c, 1), static_cast<std::size_t>(FNRow)));
     } else {
-      ForEachCell(*this, 1, FNCol, 1, FNRow, [&acc](int32_t, int32_t, int32_t x) { acc.Add({&x, 1}); });
+      // Records in column-major order with the runs of unstored zeros between them, so a huge
+      // sparse matrix costs its records, not its logical cells.
+      int64_t next = 0;  // column-major position of the next cell to account for
+      for (const auto& e : SpMat) {
+        if (e.colidx < 1 || e.colidx > FNCol || e.rowidx < 1 || e.rowidx > FNRow) continue;
+        const int64_t pos = (int64_t(e.colidx) - 1) * FNRow + (e.rowidx - 1);
+        acc.AddZeros(static_cast<uint64_t>(pos - next));
+        acc.Add({&e.value, 1});
+        next = pos + 1;
+      }
+      acc.AddZeros(static_cast<uint64_t>(int64_t(FNCol) * FNRow - next));
     }
   }
   return acc.Text();

@@ -40,7 +40,8 @@ struct TIntMatrixIO {
   // Common end of the text and stream loaders.
   static bool ApplyBlock(TIntMatrix& M, const BlockHeader& H, const std::vector<int32_t>& V, bool Adjust) {
     if (Adjust) {
-      if (!AllocationAcceptable(H.HiC, H.HiR, H.Cells())) return false;
+      // A sparse target only takes the dimensions; a dense one allocates them.
+      if (!M.FIsSparse && !AllocationAcceptable(H.HiC, H.HiR, H.Cells())) return false;
       // Resize in sparse mode reports false by design; the dimensions are set all the same.
       M.Resize(H.HiC, H.HiR);
     } else if (M.FNCol < H.HiC || M.FNRow < H.HiR) {
@@ -291,15 +292,21 @@ bool TIntMatrix::SaveBinary(const std::string& FName) const {
   return w.Close();
 }
 
+// The header checks of LoadBinary; ReadBinaryHeader applies the same, so that the two agree. A
+// sparse file keeps its records, so only a dense one must back its storage.
+static bool BinaryLoadable(const BinHeader& h) {
+  return h.Kind != BinKind::Float64 && h.NLayers == 1 && h.NTimeSlots == 1 &&
+         (h.Kind == BinKind::SparseInt32 || AllocationAcceptable(h.NCols, h.NRows, h.Count));
+}
+
 bool TIntMatrix::LoadBinary(const std::string& FName) {
   BinaryReader rd(FName);
   if (!rd.Ok()) return false;
   const BinHeader& h = rd.Header();
-  if (h.Kind == BinKind::Float64 || h.NLayers != 1 || h.NTimeSlots != 1) return false;
+  if (!BinaryLoadable(h)) return false;
   TIntMatrix tmp;
   tmp.FAllocBy = FAllocBy;
   if (h.Kind == BinKind::Int32) {
-    if (!AllocationAcceptable(h.NCols, h.NRows, h.Count)) return false;
     tmp.FMat.assign(static_cast<std::size_t>(std::max(h.NCols, 1)) * static_cast<std::size_t>(std::max(h.NRows, 1)), 0);
     if (h.Count > 0 && !rd.Get(std::span<int32_t>(tmp.FMat.data(), static_cast<std::size_t>(h.Count)))) return false;
     if (!rd.Finish()) return false;
@@ -322,7 +329,7 @@ bool TIntMatrix::LoadBinary(const std::string& FName) {
 bool TIntMatrix::ReadBinaryHeader(const std::string& FName, int32_t& NrColumns, int32_t& NrRows,
                                   std::string& DataID) const {
   BinaryReader rd(FName);
-  if (!rd.Ok() || rd.Header().Kind == BinKind::Float64) return false;
+  if (!rd.Ok() || !BinaryLoadable(rd.Header())) return false;
   NrColumns = rd.Header().NCols;
   NrRows = rd.Header().NRows;
   DataID = rd.Header().DataID;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <fstream>
 
+#include "frame/loadguard.h"
 #include "matrix/matio.h"
 #include "qmx/matrix/tmatrix.h"
 
@@ -268,7 +269,7 @@ bool LoadStreamOf(TMatrix& M, TStream* In, bool Adjust) {
   if (!H.Valid() || H.Cells() > (In->Size() - In->Position()) / 10) return fail();
   std::vector<double> v(static_cast<std::size_t>(H.Cells()));
   bool err = false;
-  for (double& x : v) x = static_cast<double>(ReadExtendedFromStream(In, err));
+  for (double& x : v) x = ExtendedToDouble(ReadExtendedFromStream(In, err));
   if (err) return fail();
   if (Adjust) {
     if (!AllocationAcceptable(H.HiC, H.HiR, H.Cells())) return fail();
@@ -305,12 +306,17 @@ bool TMatrix::SaveBinary(const std::string& FName) const {
   return w.Close();
 }
 
+// The header checks of LoadBinary; ReadBinaryHeader applies the same, so that the two agree.
+static bool BinaryLoadable(const BinHeader& h) {
+  return h.Kind == BinKind::Float64 && h.NLayers == 1 && h.NTimeSlots == 1 &&
+         AllocationAcceptable(h.NCols, h.NRows, h.Count);
+}
+
 bool TMatrix::LoadBinary(const std::string& FName) {
   BinaryReader rd(FName);
   if (!rd.Ok()) return false;
   const BinHeader& h = rd.Header();
-  if (h.Kind != BinKind::Float64 || h.NLayers != 1 || h.NTimeSlots != 1) return false;
-  if (!AllocationAcceptable(h.NCols, h.NRows, h.Count)) return false;
+  if (!BinaryLoadable(h)) return false;
   std::vector<double> m;
   try {
     m.assign(static_cast<std::size_t>(std::max(h.NCols, 1)) * static_cast<std::size_t>(std::max(h.NRows, 1)), 0.0);
@@ -330,7 +336,7 @@ bool TMatrix::LoadBinary(const std::string& FName) {
 bool TMatrix::ReadBinaryHeader(const std::string& FName, int32_t& NrColumns, int32_t& NrRows,
                                std::string& DataID) const {
   BinaryReader rd(FName);
-  if (!rd.Ok() || rd.Header().Kind != BinKind::Float64) return false;
+  if (!rd.Ok() || !BinaryLoadable(rd.Header())) return false;
   NrColumns = rd.Header().NCols;
   NrRows = rd.Header().NRows;
   DataID = rd.Header().DataID;

@@ -3,27 +3,28 @@
 // Loaders validate before they change anything: a file that cannot be opened, whose index line
 // is unreadable, that is not text, or that ends before the values its index line announces
 // leaves the vector untouched and gives false. No allocation is made for values that are not
-// actually present: values are gathered as they are read, and a vector is grown beyond
-// kFreeGrowth elements only when the loaded values cover at least half of it.
+// actually present: values are gathered as they are read, and a vector is grown beyond a small
+// size only when the loaded values cover at least half of it (LoadAllocationBacked).
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
+#include "frame/loadguard.h"
 #include "qmx/vector.h"
 
 namespace qmx {
 
 namespace {
 
-constexpr int64_t kFreeGrowth = int64_t(1) << 24;  // 16 Mi elements
-constexpr std::size_t kMaxToken = 512;               // longer tokens cannot be numbers we accept
+constexpr std::size_t kMaxToken = 512;  // longer tokens cannot be numbers we accept
 
 // True when growing a vector to hi elements for values that cover `covered` of them is sound.
-bool GrowthAllowed(int64_t hi, int64_t covered) { return hi <= kFreeGrowth || hi <= 2 * covered; }
+bool GrowthAllowed(int64_t hi, int64_t covered) { return LoadAllocationBacked(hi, covered); }
 
 // Buffered reader of a text file that notices bytes no text file contains.
 class TTextReader {
@@ -56,6 +57,13 @@ class TTextReader {
       c = Get();
     }
     return true;
+  }
+
+  // Reads the rest of the file; true when all of it was text.
+  bool RestIsText() {
+    while (!FBinary && Get() != EOF) {
+    }
+    return !FBinary;
   }
 
   // Next line: whether it contains a decimal digit, and its first token. False at the end.
@@ -149,6 +157,9 @@ bool LoadIndexed(V& vec, const std::string& FileName, bool AdjustVectorSize) {
     vals.push_back(v);  // grows with what is really in the file
     ok.push_back(good ? 1 : 0);
   }
+  // What follows the announced values is not read as values, but a file that is not text is
+  // refused whole, as by the auto-detecting form.
+  if (!r.RestIsText()) return false;
   if (AdjustVectorSize) vec.Resize(hi);
   for (int64_t i = 0; i < n; ++i)
     if (ok[static_cast<std::size_t>(i)]) {
@@ -195,30 +206,39 @@ template <class V, class ReadIndex, class ReadValue>
 bool LoadRecord(V& vec, TStream* s, bool AdjustVectorSize, int64_t valueBytes, ReadIndex readIndex,
                 ReadValue readValue) {
   if (!s) return false;
+  // A refused record leaves the stream where it was, like the matrix readers.
+  const int64_t start = s->Position();
+  auto fail = [&] {
+    s->SetPosition(start);
+    return false;
+  };
   int32_t lo, hi;
-  if (!readIndex(s, lo) || !readIndex(s, hi)) return false;
+  if (!readIndex(s, lo) || !readIndex(s, hi)) return fail();
   const int64_t n = std::max<int64_t>(0, static_cast<int64_t>(hi) - lo + 1);
   const int64_t covered = std::max<int64_t>(0, static_cast<int64_t>(hi) - std::max(lo, 1) + 1);
   // A record announcing more values than the stream holds is rejected before anything is
   // allocated or stored.
   const int64_t remaining = s->Size() - s->Position();
-  if (n > remaining / valueBytes) return false;
-  if (AdjustVectorSize && hi > vec.NrOfElem() && !GrowthAllowed(hi, covered)) return false;
+  if (n > remaining / valueBytes) return fail();
+  if (AdjustVectorSize && hi > vec.NrOfElem() && !GrowthAllowed(hi, covered)) return fail();
+  if (!AdjustVectorSize && vec.NrOfElem() < hi) {
+    vec.Changed();
+    return fail();
+  }
+  // Read the whole record first: a read error leaves the vector as it was.
+  std::vector<decltype(readValue(s, std::declval<bool&>()))> vals(static_cast<std::size_t>(n));
+  for (auto& v : vals) {
+    bool err = false;
+    v = readValue(s, err);
+    if (err) return fail();
+  }
   if (AdjustVectorSize) vec.Resize(hi);
-  bool result = vec.NrOfElem() >= hi;
-  if (result) {
-    for (int64_t i = 0; i < n; ++i) {
-      bool err = false;
-      auto v = readValue(s, err);
-      const int64_t ix = lo + i;
-      if (err)
-        result = false;
-      else if (ix >= 1 && ix <= vec.NrOfElem())
-        vec.SetVal(static_cast<int32_t>(ix), v);
-    }
+  for (int64_t i = 0; i < n; ++i) {
+    const int64_t ix = lo + i;
+    if (ix >= 1 && ix <= vec.NrOfElem()) vec.SetVal(static_cast<int32_t>(ix), vals[static_cast<std::size_t>(i)]);
   }
   vec.Changed();
-  return result;
+  return true;
 }
 
 bool ReadExtIndex(TStream* s, int32_t& v) {
@@ -300,7 +320,7 @@ void TVector::SaveToStream(TFileStream* OutStream, int32_t LowElem, int32_t High
 bool TVector::LoadFromStream(TStream* InStream, bool AdjustVectorSize) {
   return LoadRecord(*this, InStream, AdjustVectorSize, 10, ReadExtIndex,
                     [](TStream* s, bool& err) {
-                      return static_cast<double>(ReadExtendedFromStream(s, err));
+                      return ExtendedToDouble(ReadExtendedFromStream(s, err));
                     });
 }
 

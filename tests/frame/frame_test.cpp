@@ -271,3 +271,17 @@ TEST(Checksum, FastPathMatchesDefinitionForAllBlockShapes) {
 }
 
 }  // namespace
+
+// A run of zeros added at once equals the zeros added one by one, on both sides of the cut-over.
+TEST(CRCAccumulator, ZeroRunsMatchSingleZeros) {
+  for (uint64_t n : {0u, 1u, 63u, 64u, 65u, 1000u, 70001u}) {
+    TCRCAccumulator4 a, b;
+    const int32_t lead[2] = {123456789, -5};
+    a.Add(lead);
+    b.Add(lead);
+    a.AddZeros(n);
+    const std::vector<int32_t> z(n, 0);
+    b.Add(z);
+    EXPECT_EQ(a.Text(), b.Text()) << n;
+  }
+}
