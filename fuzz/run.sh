@@ -21,6 +21,7 @@ dict_of() {
     matrix_xml) echo xml ;;
     asc_header|curvefit_asc) echo asc ;;
     stream_numbers) echo numbers ;;
+    datatable) echo table ;;
     *) echo "" ;;
   esac
 }

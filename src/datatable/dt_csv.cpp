@@ -109,9 +109,11 @@ class TCSVScanner {
       const std::size_t e = FBuf.size();
       while (j < e && p[j] != FDelim && p[j] != '\n' && p[j] != '\r' && p[j] != '"') ++j;
       if (j < e) break;
+      // Refill moves the unread bytes to the front (also when nothing more comes).
       const std::size_t off = j - FPos;
-      if (!Refill()) break;
+      const bool more = Refill();
       j = FPos + off;
+      if (!more) break;
     }
     if (j < FBuf.size() && FBuf[j] == '"') return fBadQuote;
     Field = std::string_view(FBuf.data() + FPos, j - FPos);

@@ -117,6 +117,16 @@ TEST(DataTableCSV, ReadsAHandWrittenFile) {
   double mn, mx;
   EXPECT_EQ(t.MinMaxOfNumCells(0, 0, 0, 0, mn, mx), 2);
 
+  // The last record may end without a line end, in a bare or a quoted field.
+  TDataTable e;
+  ASSERT_EQ(e.ImportFromCSVText("1;2\n;2", csvSemicolon, false, false), 0);
+  EXPECT_EQ(e.NrOfRows(), 2);
+  EXPECT_EQ(e.Elem(2, 2), 2.0);
+  EXPECT_TRUE(e.IsEmpty(1, 2));
+  ASSERT_EQ(e.ImportFromCSV(WriteFile("noend.csv", "1;\"x\"\"y\""), csvSemicolon, false, false), 0);
+  EXPECT_EQ(e.NrOfRows(), 1);
+  EXPECT_EQ(e.ElemNominal(2, 1), "x\"y");
+
   // A column of numbers and one text is nominal: the numbers become identifiers too.
   TDataTable u;
   ASSERT_EQ(u.ImportFromCSVText("1\n2\nx\n1\n", csvComma, false, false), 0);
