@@ -63,6 +63,45 @@ void TDataTable::SortCols(int32_t SortRowIx, bool Ascending, int32_t LowCol, int
 void TDataTable::SortRows(int32_t SortColIx, bool Ascending, int32_t LowCol, int32_t LowRow, int32_t HighCol,
                           int32_t HighRow, bool IncludeHeaders) {
   EnsureDataShape();
+  if (!OnSortExchange && SortColIx >= 1 && SortColIx <= FNrOfCols && FNrOfCols > 0 && FNrOfRows > 0) {
+    // Nobody watches the single swaps: sort the keys with their row numbers (the same comb sort,
+    // so the same order), then move every column, state, name and attribute once.
+    MakeValidColRange(LowCol, HighCol);
+    MakeValidRowRange(LowRow, HighRow);
+    const int32_t n = HighRow - LowRow + 1;
+    if (n >= 2) {
+      TMatrix keys;
+      keys.Resize(2, n);
+      std::copy_n(NumericData->ColumnData(SortColIx) + (LowRow - 1), n, keys.ColumnData(1));
+      double* ix = keys.ColumnData(2);
+      for (int32_t i = 0; i < n; ++i) ix[i] = i;
+      keys.SortRows(1, Ascending, 1, 1, 2, n);
+      std::vector<int32_t> from(static_cast<std::size_t>(n));
+      for (int32_t i = 0; i < n; ++i) from[i] = LowRow - 1 + static_cast<int32_t>(ix[i]);
+      std::vector<double> tmp(static_cast<std::size_t>(n));
+      auto permute = [&](auto* col, auto& buf) {
+        for (int32_t i = 0; i < n; ++i) buf[i] = col[from[i]];
+        std::copy_n(buf.begin(), n, col + (LowRow - 1));
+      };
+      for (int32_t c = LowCol; c <= HighCol; ++c) permute(NumericData->ColumnData(c), tmp);
+      if (SortColIx < LowCol || SortColIx > HighCol) permute(NumericData->ColumnData(SortColIx), tmp);
+      std::vector<uint8_t> st(static_cast<std::size_t>(n));
+      for (int32_t c = LowCol; c <= HighCol; ++c) permute(FCState[c - 1].data(), st);
+      if (IncludeHeaders) {
+        std::vector<int32_t> at(static_cast<std::size_t>(n));
+        permute(FRowAtt.data(), at);
+        std::vector<TDTNameStr> nm(static_cast<std::size_t>(n));
+        for (int32_t i = 0; i < n; ++i) nm[i] = std::move(FRowName[from[i]]);
+        std::move(nm.begin(), nm.end(), FRowName.begin() + (LowRow - 1));
+      }
+    }
+    NumericData->Changed();
+    if (IncludeHeaders) {
+      ChangedNames();
+      ChangedAttrib();
+    }
+    return;
+  }
   {
     TSortHdGuard g(FSortIncludeHd, IncludeHeaders);
     NumericData->SortRows(SortColIx, Ascending, LowCol, LowRow, HighCol, HighRow);
