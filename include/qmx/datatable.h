@@ -372,6 +372,8 @@ class TDataTable : public TComponent {
   template <class F>
   void ForSelected(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow, bool NeedNumScale,
                    uint8_t Mask, F Fn) const;
+  void CollectSelected(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow, uint8_t Mark,
+                       std::vector<double>& X) const;
   double PercentileSel(double prob, int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow,
                        bool Marked, uint8_t Mask, int32_t& NumData) const;
   int32_t MeanVarSel(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow, bool Marked,

@@ -46,6 +46,29 @@ void TDataTable::ForSelected(int32_t LowCol, int32_t LowRow, int32_t HighCol, in
   }
 }
 
+// Appends the selected cells of interval and ratio columns to X; a column stretch without any
+// excluded cell is copied in one piece.
+void TDataTable::CollectSelected(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow, uint8_t Mark,
+                                 std::vector<double>& X) const {
+  if (FNrOfCols < 1 || FNrOfRows < 1) return;
+  MakeValidColRange(LowCol, HighCol);
+  MakeValidRowRange(LowRow, HighRow);
+  const bool shapeOk = NumericData->NrOfColumns() == FNrOfCols && NumericData->NrOfRows() == FNrOfRows;
+  const int32_t n = HighRow - LowRow + 1;
+  for (int32_t c = LowCol; c <= HighCol; ++c) {
+    if (!dt::IsNumScale(FVType[c - 1].MScaleType)) continue;
+    const uint8_t* s = FCState[c - 1].data() + (LowRow - 1);
+    uint8_t any = 0;
+    for (int32_t i = 0; i < n; ++i) any |= s[i];
+    if (shapeOk && Mark == 0 && (any & 0x03) == 0) {
+      const double* v = NumericData->ColumnData(c) + (LowRow - 1);
+      X.insert(X.end(), v, v + n);
+    } else {
+      ForSelected(c, LowRow, c, HighRow, true, Mark, [&](double v) { X.push_back(v); });
+    }
+  }
+}
+
 int32_t TDataTable::CountSel(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow, int Mode,
                              uint8_t Bits) const {
   if (FNrOfCols < 1 || FNrOfRows < 1) return 0;
@@ -222,8 +245,7 @@ double TDataTable::PercentileSel(double prob, int32_t LowCol, int32_t LowRow, in
   } catch (const std::bad_alloc&) {
     RaiseComponentError<EQMXMatrixError>(this, ": not enough memory on heap");
   }
-  if (!Marked || (Mask & 0xFC))
-    ForSelected(LowCol, LowRow, HighCol, HighRow, true, Marked ? Mask : 0, [&](double v) { x.push_back(v); });
+  if (!Marked || (Mask & 0xFC)) CollectSelected(LowCol, LowRow, HighCol, HighRow, Marked ? Mask : 0, x);
   const std::size_t n = x.size();
   NumData = static_cast<int32_t>(n);
   if (n == 0) return 0.0;
@@ -260,7 +282,7 @@ bool TDataTable::QuartilesOfNumCells(int32_t LowCol, int32_t LowRow, int32_t Hig
   } catch (const std::bad_alloc&) {
     RaiseComponentError<EQMXDataTableError>(this, ": not enough memory on heap");
   }
-  ForSelected(LowCol, LowRow, HighCol, HighRow, true, 0, [&](double v) { x.push_back(v); });
+  CollectSelected(LowCol, LowRow, HighCol, HighRow, 0, x);
   const std::size_t n = x.size();
   NumData = static_cast<int32_t>(n);
   if (n == 0) return true;

@@ -229,6 +229,9 @@ TEST(DataTableStatistics, SelectionsHonourStatesAndScales) {
   EXPECT_EQ(t.MeanVarOfNumCells(2, 0, 2, 0, m, v), 2);
   EXPECT_DOUBLE_EQ(m, 7.5);
   EXPECT_EQ(v, 1.0);
+  int32_t pn;
+  EXPECT_EQ(t.PercentileOfNumCells(100, 2, 0, 2, 0, pn), 8.0);  // 100 and 200 are excluded
+  EXPECT_EQ(pn, 2);
   EXPECT_EQ(t.CountNumCells(0, 0, 0, 0), 6);
   EXPECT_EQ(t.CountValidCells(0, 0, 0, 0), 10);
   EXPECT_EQ(t.CountEmptyCells(0, 0, 0, 0), 1);
