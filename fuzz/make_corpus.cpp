@@ -15,6 +15,7 @@
 #include "matrix/matio.h"
 #include "qmx/basepack.h"
 #include "qmx/kohonen.h"
+#include "qmx/datatable.h"
 #include "qmx/math2.h"
 #include "qmx/matrix.h"
 #include "qmx/vector.h"
@@ -271,6 +272,29 @@ void Tables() {
   Put("fuzz_tool_table", "  1.5   2e-3   +7\n -0 inf 3\n");
 }
 
+// The data table harness: the first byte picks the reader (0 CSV with comma and both headers,
+// 1 ASC, 2 XML; see fuzz_datatable.cpp).
+void DataTables() {
+  TDataTable t;
+  t.Resize(3, 3);
+  t.SetComment("seed; \"quoted\"");
+  t.SetColName(1, "a,b");
+  t.SetRowName(2, "line\nbreak");
+  t.SetElem(1, 1, -0.0);
+  t.SetElem(2, 2, kInf);
+  t.SetElem(1, 3, 5e-324);
+  t.SetCellState(3, 3, 0x02);
+  t.SetElemNominal(3, 1, "setosa");
+  t.SetElemNominal(3, 2, "virginica");
+  t.SetMScaleType(3, stNominal);
+  t.SetRowAttrib(1, -7);
+  const char csvMode = static_cast<char>(0 + 3 * 0 + 15 + 30);  // CSV, comma, both headers
+  Put("fuzz_datatable", std::string(1, csvMode) + t.CSVText(-1, csvComma, true, true, true, true));
+  Put("fuzz_datatable", std::string(1, static_cast<char>(3 * 4)) + "a;b\n1;\"x\"\"y\"\r\n;2\n");
+  Put("fuzz_datatable", std::string(1, '\x01') + t.ASCText(-1));
+  Put("fuzz_datatable", std::string(1, '\x02') + t.XMLText(true, -1, "seed"));
+}
+
 }  // namespace
 
 // Self-organising maps: a fresh one, a trained standardised one with a comment, a cyclic one
@@ -317,6 +341,7 @@ int main(int argc, char** argv) {
   }
   gRoot = argv[1];
   Vectors();
+  DataTables();
   Matrices();
   Arrays();
   Asc();

@@ -23,6 +23,7 @@ dict_of() {
     kohonen_xml) echo kohonen ;;
     asc_header|curvefit_asc) echo asc ;;
     stream_numbers) echo numbers ;;
+    datatable) echo table ;;
     *) echo "" ;;
   esac
 }

@@ -10,6 +10,7 @@
 #include "qmx/sline.h"
 #include "qmx/vector.h"
 #include "qmx/matrix.h"
+#include "qmx/datatable.h"
 #include "qmx/statis.h"
 #include "qmx/math2.h"
 #include "qmx/kohonen.h"

@@ -583,12 +583,7 @@ bool ParseIndex(const pugi::xml_node& Cell, const char* Name, int32_t& V, bool R
   return true;
 }
 
-bool ParseElement(std::string& Chunk, XmlMatrix& Out, std::string& Error) {
-  auto res = Out.Doc.load_buffer(Chunk.data(), Chunk.size(), pugi::parse_default, pugi::encoding_utf8);
-  if (!res) {
-    Error = std::string("malformed XML: ") + res.description();
-    return false;
-  }
+bool ParseElement(XmlMatrix& Out, std::string& Error) {
   pugi::xml_node root = Out.Doc.child(kXmlMatrix);
   if (!root) {
     Error = "no matrix element";
@@ -669,15 +664,27 @@ bool CaptureXmlElement(CharSource& In, std::string_view Name, const std::string&
   return false;
 }
 
-bool ReadXmlMatrix(CharSource& In, const std::string& DataID, XmlMatrix& Out, std::string& Error) {
+bool ReadXmlElement(CharSource& In, std::string_view ElementName, const std::string& DataID,
+                    pugi::xml_document& Doc, std::string& Error) {
   std::string chunk;
   for (;;) {
-    if (!CaptureXmlElement(In, kXmlMatrix, DataID, chunk, Error)) return false;
-    // load_buffer copies the text into Doc, so the cell texts stay valid with Out.
-    if (!ParseElement(chunk, Out, Error)) return false;
-    if (!DataID.empty() && Out.DataID != DataID) continue;
+    if (!CaptureXmlElement(In, ElementName, DataID, chunk, Error)) return false;
+    // load_buffer copies the text into Doc, so texts taken from it stay valid with Doc.
+    // Blank-only texts are kept: a name of blanks is still a name.
+    auto res = Doc.load_buffer(chunk.data(), chunk.size(), pugi::parse_default | pugi::parse_ws_pcdata_single,
+                               pugi::encoding_utf8);
+    if (!res) {
+      Error = std::string("malformed XML: ") + res.description();
+      return false;
+    }
+    if (!DataID.empty() && DataID != Doc.first_child().attribute(kXmlAttrDataID).value()) continue;
     return true;
   }
+}
+
+bool ReadXmlMatrix(CharSource& In, const std::string& DataID, XmlMatrix& Out, std::string& Error) {
+  if (!ReadXmlElement(In, kXmlMatrix, DataID, Out.Doc, Error)) return false;
+  return ParseElement(Out, Error);
 }
 
 bool XmlDenseLayoutND(const XmlMatrix& M, std::vector<std::size_t>& Order, std::string& Error) {

@@ -307,6 +307,31 @@ TEST(Tool, DemoPlotsRender) {
   }
 }
 
+TEST(Tool, TableAndDescribeReadThroughTheDataTable) {
+  const J t = ParseJson(Qmx("table " + Iris() + " --json").out);
+  EXPECT_EQ(t["columns"].num, 5);
+  EXPECT_EQ(t["rows"].num, 150);
+  ASSERT_EQ(t["column_list"].arr.size(), 5u);
+  const J& species = t["column_list"].arr[4];
+  EXPECT_EQ(species["scale"].str, "Nominal");
+  ASSERT_EQ(species["identifiers"].arr.size(), 3u);
+  EXPECT_EQ(species["identifiers"].arr[0].str, "setosa");
+  EXPECT_EQ(t["column_list"].arr[2]["maximum"].num, 6.9);
+  EXPECT_EQ(t["crc_cell_states"].str.size(), 64u);
+  // A nominal column is described by its frequencies; empty cells are counted and skipped.
+  const J s = ParseJson(Qmx("describe " + Iris() + " --column species --json").out);
+  EXPECT_EQ(s["frequencies"]["versicolor"].num, 50);
+  const std::string f = testing::TempDir() + "/tool_empty.csv";
+  std::FILE* out = std::fopen(f.c_str(), "w");
+  std::fputs("a;b\n1;2\n;3\n4;\n5;6\n", out);
+  std::fclose(out);
+  const J d = ParseJson(Qmx("describe " + f + " --column b --json").out);
+  EXPECT_EQ(d["count"].num, 3);
+  EXPECT_EQ(d["empty"].num, 1);
+  EXPECT_NEAR(d["mean"].num, 11.0 / 3.0, 1e-12);
+  EXPECT_NE(Qmx("table /nonexistent/file.csv").rc, 0);
+}
+
 }  // namespace
 
 // Training, saving and applying a map: every object is counted once, and the iris setosa plants
