@@ -53,31 +53,13 @@ struct Labels {
   std::vector<std::string> text;
 };
 
-Labels ReadLabels(const std::string& path, const NumericTable& t) {
+// The first text column gives the labels of the objects.
+Labels ReadLabels(const NumericTable& t) {
   Labels l;
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::string> lines;
-  for (std::string s; std::getline(in, s);) lines.push_back(s);
-  if (t.lines.empty() || static_cast<std::size_t>(t.lines.back()) > lines.size()) return l;
-  const auto first = SplitFields(lines[static_cast<std::size_t>(t.lines[0] - 1)]);
-  for (std::size_t c = 0; c < first.size() && l.column < 0; ++c)
-    if (std::find(t.fileColumns.begin(), t.fileColumns.end(), static_cast<int>(c + 1)) == t.fileColumns.end() &&
-        !first[c].empty())
-      l.column = static_cast<int>(c);
-  if (l.column < 0) return l;
-  l.name = "label";
-  // A header line is the first non-blank line before the data.
-  for (long n = 1; n < t.lines[0]; ++n) {
-    const auto h = SplitFields(lines[static_cast<std::size_t>(n - 1)]);
-    if (h.empty()) continue;
-    if (static_cast<std::size_t>(l.column) < h.size() && !h[static_cast<std::size_t>(l.column)].empty())
-      l.name = h[static_cast<std::size_t>(l.column)];
-    break;
-  }
-  for (long n : t.lines) {
-    const auto f = SplitFields(lines[static_cast<std::size_t>(n - 1)]);
-    l.text.push_back(static_cast<std::size_t>(l.column) < f.size() ? f[static_cast<std::size_t>(l.column)] : "");
-  }
+  if (t.texts.empty()) return l;
+  l.column = t.textColumns[0] - 1;
+  l.name = t.textNames[0];
+  l.text = t.texts[0];
   return l;
 }
 
@@ -107,7 +89,7 @@ int Train(const Options& o) {
   qmx::TMatrix data;
   std::string err;
   if (!ReadData(o.file, t, data, err)) return Fail(err);
-  const Labels labels = ReadLabels(InputPath(o.file), t);
+  const Labels labels = ReadLabels(t);
 
   qmx::TKohonen som;
   som.SetTrainData(&data);
