@@ -28,6 +28,13 @@ struct NumericTable {
   std::vector<long> lines;
 };
 
+// Line helpers kept for commands on main that still read a label or group column line by line
+// (they are to move to ReadTable): SplitFields splits at commas, semicolons or TABs (the first
+// found in that order), else at runs of blanks, trimming fields and enclosing quotes;
+// ParseNumberField parses a whole field as a finite number (C locale, optional '+').
+std::vector<std::string> SplitFields(const std::string& line);
+bool ParseNumberField(const std::string& field, double& value);
+
 // The numeric columns of FILE (see ReadTable); every record must hold a finite number in each of
 // them. maxRows and maxCols bound what is accepted.
 bool ReadNumericTable(const std::string& file, NumericTable& table, std::string& error,
