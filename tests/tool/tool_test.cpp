@@ -393,3 +393,19 @@ TEST(Tool, HypothesisTests) {
   EXPECT_NE(Qmx("test anova " + f + " --group 9").rc, 0);
   EXPECT_NE(Qmx("test normality /nonexistent/file.csv").rc, 0);
 }
+
+namespace {
+// Blank-separated numbers (no delimiter at all) are still read as a table.
+TEST(Tool, BlankSeparatedMatrix) {
+  const std::string path = testing::TempDir() + "/blank_matrix.txt";
+  {
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("  2 1\n1    3\n", f);
+    std::fclose(f);
+  }
+  const Result d = Qmx("det " + path + " --json");
+  ASSERT_EQ(d.rc, 0);
+  EXPECT_NEAR(ParseJson(d.out)["determinant"].num, 5.0, 1e-12);
+}
+}  // namespace

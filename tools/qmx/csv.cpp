@@ -4,7 +4,11 @@
 
 #include "command.h"
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <filesystem>
 #include <system_error>
 
@@ -25,12 +29,65 @@ std::string CSVErrorText(int32_t code) {
   }
 }
 
-bool ReadTable(const std::string& file, qmx::TDataTable& table, bool& header, std::string& error) {
+namespace {
+
+// Blank-separated text (no comma, colon, semicolon or TAB in its first line) is read as TAB
+// separated: a copy with every run of blanks turned into one TAB goes to the library's reader.
+// Returns the path to read ("" for the file itself) and removes the copy when it goes.
+struct BlankSeparatedCopy {
+  std::string path;
+  ~BlankSeparatedCopy() {
+    if (!path.empty()) std::remove(path.c_str());
+  }
+};
+
+bool MakeTabCopy(const std::string& file, BlankSeparatedCopy& copy) {
+  std::ifstream in(file, std::ios::binary);
+  std::string line;
+  while (std::getline(in, line) && line.find_first_not_of(" \t\r") == std::string::npos) {
+  }
+  if (!in || line.find_first_of(",;:\t") != std::string::npos || line.find(' ') == std::string::npos)
+    return false;
   std::error_code ec;
-  if (std::filesystem::is_directory(file, ec)) {
-    error = "\"" + file + "\" is a directory";
+  std::string tmpl = (std::filesystem::temp_directory_path(ec) / "qmx-blanks-XXXXXX").string();
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back('\0');
+  const int fd = mkstemp(buf.data());
+  if (fd < 0) return false;
+  close(fd);
+  copy.path = buf.data();
+  std::ofstream out(copy.path, std::ios::binary | std::ios::trunc);
+  in.clear();
+  in.seekg(0);
+  std::string converted;
+  while (std::getline(in, line)) {
+    converted.clear();
+    bool blank = false, lead = true;
+    for (char c : line) {
+      if (c == ' ') {
+        blank = true;
+        continue;
+      }
+      if (blank && !lead && c != '\r') converted += '\t';
+      blank = false;
+      lead = false;
+      converted += c;
+    }
+    out << converted << '\n';
+  }
+  return static_cast<bool>(out.flush());
+}
+
+}  // namespace
+
+bool ReadTable(const std::string& fileArg, qmx::TDataTable& table, bool& header, std::string& error) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(fileArg, ec)) {
+    error = "\"" + fileArg + "\" is a directory";
     return false;
   }
+  BlankSeparatedCopy copy;
+  const std::string file = MakeTabCopy(fileArg, copy) ? copy.path : fileArg;
   header = false;
   int32_t rc = table.ImportFromCSV(file, qmx::csvUnknown, false, false);
   if (rc == qmx::csvErrTooManyIDs || rc == qmx::csvErrIDClash) {
@@ -62,7 +119,7 @@ bool ReadTable(const std::string& file, qmx::TDataTable& table, bool& header, st
     }
   }
   if (rc != 0) {
-    error = "\"" + file + "\" " + CSVErrorText(rc);
+    error = "\"" + fileArg + "\" " + CSVErrorText(rc);
     return false;
   }
   return true;
