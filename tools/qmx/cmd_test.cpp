@@ -1,5 +1,5 @@
 // qmx test normality|outliers|ttest|mannwhitney|anova|runs FILE ...: hypothesis tests on the
-// columns of a text or CSV file (the tool's table reader; anova also takes a text group column).
+// columns of a text or CSV file (the tool's table reader; anova also takes a nominal group column).
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -10,6 +10,7 @@
 
 #include "command.h"
 #include "csv.h"
+#include "qmx/datatable.h"
 #include "qmx/statis.h"
 #include "qmx/vector.h"
 
@@ -205,49 +206,42 @@ int MannWhitney(const Options& o) {
   return rep.Finish();
 }
 
-// The value column must be numeric; the group column may hold any text (codes by first
-// appearance). A first line whose value field is not a number is the header.
+// The value column must be numeric; the group column may hold any text (a nominal column of the
+// table) or numbers. Groups are numbered by first appearance.
 int Anova(const Options& o) {
-  const std::string path = InputPath(o.file);
-  std::ifstream in(path);
-  if (!in) return Fail("cannot open \"" + Shown(o.file) + "\"");
+  qmx::TDataTable t;
+  bool header = false;
+  std::string err;
+  if (!ReadTable(InputPath(o.file), t, header, err)) return Fail(err);
+  std::vector<std::string> names;
+  for (int32_t c = 1; c <= t.NrOfColumns(); ++c)
+    names.push_back(header ? t.ColName(c) : "column " + std::to_string(c));
+  const int vi = ResolveColumn(o.value, names, err);
+  if (vi < 0) return Fail(err);
+  const int gi = ResolveColumn(o.group, names, err);
+  if (gi < 0) return Fail(err);
+  const int32_t vc = vi + 1, gcol = gi + 1;
+  if (t.MScaleType(vc) != qmx::stInterval) return Fail("the value column " + names[std::size_t(vi)] + " is not numeric");
+  const bool nominal = t.MScaleType(gcol) != qmx::stInterval;
   std::vector<double> x;
   std::vector<int32_t> g;
   std::map<std::string, int32_t> codes;
-  std::vector<std::string> labels, header;
-  std::string line;
-  int vi = -1, gi = -1;
-  long ln = 0;
-  while (std::getline(in, line)) {
-    ++ln;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    auto f = SplitFields(line);
-    if (f.empty() || (f.size() == 1 && f[0].empty())) continue;
-    if (vi < 0) {
-      std::vector<std::string> names;
-      double d;
-      const bool isHeader = !std::all_of(f.begin(), f.end(), [&](const std::string& s) { return ParseNumberField(s, d); }) &&
-                            !ParseNumberField(f[0], d);
-      for (std::size_t k = 0; k < f.size(); ++k) names.push_back(isHeader ? f[k] : "column " + std::to_string(k + 1));
-      std::string err;
-      vi = ResolveColumn(o.value, names, err);
-      if (vi < 0) return Fail(err);
-      gi = ResolveColumn(o.group, names, err);
-      if (gi < 0) return Fail(err);
-      header = names;
-      if (isHeader) continue;
-    }
-    double v;
-    if (std::size_t(std::max(vi, gi)) >= f.size() || !ParseNumberField(f[std::size_t(vi)], v))
-      return Fail("line " + std::to_string(ln) + " of " + Shown(o.file) + " has no number in the value column");
-    auto it = codes.find(f[std::size_t(gi)]);
+  std::vector<std::string> labels;
+  const std::vector<std::string>& header_ = names;
+  for (int32_t r = 1; r <= t.NrOfRows(); ++r) {
+    if (t.IsEmpty(vc, r) || t.IsEmpty(gcol, r)) continue;
+    const double v = t.Elem(vc, r);
+    if (!t.IsNumber(vc, r) || !std::isfinite(v))
+      return Fail("record " + std::to_string(r) + " of " + Shown(o.file) + " has no number in the value column");
+    const double gv = t.Elem(gcol, r);
+    const std::string label = nominal ? std::string(t.NominalID(gcol, int32_t(gv))) : Num(gv, 17);
+    auto it = codes.find(label);
     if (it == codes.end()) {
-      it = codes.emplace(f[std::size_t(gi)], int32_t(codes.size()) + 1).first;
-      labels.push_back(f[std::size_t(gi)]);
+      it = codes.emplace(label, int32_t(codes.size()) + 1).first;
+      labels.push_back(label);
     }
     x.push_back(v);
     g.push_back(it->second);
-    if (x.size() > 100000000u) return Fail("too many values");
   }
   if (x.empty()) return Fail("no data lines in " + Shown(o.file));
   auto xv = ToVector(x);
@@ -263,10 +257,10 @@ int Anova(const Options& o) {
   if (p < 0) return Fail("the analysis of variance failed (status " + Num(p) + ")");
   Report rep;
   rep.doc.Set("file", Shown(o.file));
-  rep.doc.Set("value", header[std::size_t(vi)]);
-  rep.doc.Set("group", header[std::size_t(gi)]);
+  rep.doc.Set("value", header_[std::size_t(vi)]);
+  rep.doc.Set("group", header_[std::size_t(gi)]);
   rep.doc.Set("groups", Json::ArrayOf(labels));
-  rep.Text("one-way analysis of variance of " + header[std::size_t(vi)] + " by " + header[std::size_t(gi)] +
+  rep.Text("one-way analysis of variance of " + header_[std::size_t(vi)] + " by " + header_[std::size_t(gi)] +
            ": " + std::to_string(labels.size()) + " groups, " + std::to_string(x.size()) + " values\n");
   rep.Printf("  %-9s %-14s %-8s %-14s\n", "source", "sum of sq.", "df", "mean sq.");
   rep.Printf("  %-9s %-14s %-8d %-14s\n", "between", Num(ssb, 8).c_str(), dfb, Num(ssb / dfb, 8).c_str());

@@ -1,3 +1,4 @@
+#include <charconv>
 #include "csv.h"
 #include "command.h"
 
@@ -117,6 +118,63 @@ long KeptColumnIndex(const NumericTable& t, const std::string& ref, const std::s
     return -1;
   }
   return ResolveColumn(ref, t.names, err);
+}
+
+// ---- field helpers of the commands that split lines themselves ----
+
+namespace {
+
+std::string Trim(const std::string& s) {
+  const std::size_t b = s.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return "";
+  const std::size_t e = s.find_last_not_of(" \t\r\n");
+  std::string t = s.substr(b, e - b + 1);
+  if (t.size() >= 2 && (t.front() == '"' || t.front() == '\'') && t.back() == t.front())
+    t = t.substr(1, t.size() - 2);
+  return t;
+}
+
+
+}  // namespace
+
+std::vector<std::string> SplitFields(const std::string& line) {
+  char sep = 0;
+  for (char c : {',', ';', '\t'})
+    if (line.find(c) != std::string::npos) {
+      sep = c;
+      break;
+    }
+  std::vector<std::string> f;
+  if (sep) {
+    std::size_t start = 0;
+    for (;;) {
+      const std::size_t p = line.find(sep, start);
+      f.push_back(Trim(line.substr(start, p == std::string::npos ? std::string::npos : p - start)));
+      if (p == std::string::npos) break;
+      start = p + 1;
+    }
+  } else {
+    std::size_t i = 0;
+    while (i < line.size()) {
+      while (i < line.size() && (line[i] == ' ' || line[i] == '\r')) ++i;
+      if (i >= line.size()) break;
+      std::size_t j = i;
+      while (j < line.size() && line[j] != ' ' && line[j] != '\r') ++j;
+      f.push_back(Trim(line.substr(i, j - i)));
+      i = j;
+    }
+  }
+  return f;
+}
+
+bool ParseNumberField(const std::string& field, double& value) {
+  const std::string t = Trim(field);
+  const char* b = t.data();
+  const char* e = b + t.size();
+  if (b != e && *b == '+') ++b;
+  if (b == e) return false;
+  const auto r = std::from_chars(b, e, value);
+  return r.ec == std::errc() && r.ptr == e && std::isfinite(value);
 }
 
 }  // namespace qmxtool

@@ -38,4 +38,11 @@ bool ReadNumericTable(const std::string& file, NumericTable& table, std::string&
 long KeptColumnIndex(const NumericTable& t, const std::string& ref, const std::string& file,
                      std::string& err);
 
+// Splits one line: at commas, semicolons or TABs when the line has one of them (the first found
+// in that order), otherwise at runs of blanks. Fields are trimmed and lose enclosing quotes.
+std::vector<std::string> SplitFields(const std::string& line);
+
+// Parses a whole field as a finite number (C locale, optional leading '+').
+bool ParseNumberField(const std::string& field, double& value);
+
 }  // namespace qmxtool
