@@ -1,6 +1,5 @@
 // qmx test normality|outliers|ttest|mannwhitney|anova|runs FILE ...: hypothesis tests on the
-// columns of a text or CSV file (the tool's table reader; anova also takes a text group column).
-#include <charconv>
+// columns of a text or CSV file (the tool's table reader; anova also takes a nominal group column).
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -11,6 +10,7 @@
 
 #include "command.h"
 #include "csv.h"
+#include "qmx/datatable.h"
 #include "qmx/statis.h"
 #include "qmx/vector.h"
 
@@ -206,42 +206,41 @@ int MannWhitney(const Options& o) {
   return rep.Finish();
 }
 
-// The value column must be numeric; the group column may be a text column or a numeric one
-// (groups coded by first appearance).
+// The value column must be numeric; the group column may hold any text (a nominal column of the
+// table) or numbers. Groups are numbered by first appearance.
 int Anova(const Options& o) {
-  NumericTable t;
+  qmx::TDataTable t;
+  bool header = false;
   std::string err;
-  if (!ReadNumericTable(InputPath(o.file), t, err)) return Fail(err);
-  const long vi = KeptColumnIndex(t, o.value, Shown(o.file), err);
+  if (!ReadTable(InputPath(o.file), t, header, err)) return Fail(err);
+  std::vector<std::string> names;
+  for (int32_t c = 1; c <= t.NrOfColumns(); ++c)
+    names.push_back(header ? t.ColName(c) : "column " + std::to_string(c));
+  const int vi = ResolveColumn(o.value, names, err);
   if (vi < 0) return Fail(err);
-  std::vector<std::string> keys;
-  std::string gerr, groupName;
-  const std::string valueName = t.names[std::size_t(vi)];
-  const long gt = TextColumnIndex(t, o.group, Shown(o.file), gerr);
-  if (gt >= 0) {
-    keys = t.texts[std::size_t(gt)];
-    groupName = t.textNames[std::size_t(gt)];
-  } else {
-    const long gn = KeptColumnIndex(t, o.group, Shown(o.file), err);
-    if (gn < 0) return Fail(err);
-    groupName = t.names[std::size_t(gn)];
-    for (const auto& row : t.rows) {
-      char buf[32];
-      const auto r = std::to_chars(buf, buf + sizeof buf, row[std::size_t(gn)]);
-      keys.emplace_back(buf, r.ptr);
-    }
-  }
+  const int gi = ResolveColumn(o.group, names, err);
+  if (gi < 0) return Fail(err);
+  const int32_t vc = vi + 1, gcol = gi + 1;
+  if (t.MScaleType(vc) != qmx::stInterval) return Fail("the value column " + names[std::size_t(vi)] + " is not numeric");
+  const bool nominal = t.MScaleType(gcol) != qmx::stInterval;
   std::vector<double> x;
   std::vector<int32_t> g;
   std::map<std::string, int32_t> codes;
   std::vector<std::string> labels;
-  for (std::size_t r = 0; r < t.rows.size(); ++r) {
-    auto it = codes.find(keys[r]);
+  const std::vector<std::string>& header_ = names;
+  for (int32_t r = 1; r <= t.NrOfRows(); ++r) {
+    if (t.IsEmpty(vc, r) || t.IsEmpty(gcol, r)) continue;
+    const double v = t.Elem(vc, r);
+    if (!t.IsNumber(vc, r) || !std::isfinite(v))
+      return Fail("record " + std::to_string(r) + " of " + Shown(o.file) + " has no number in the value column");
+    const double gv = t.Elem(gcol, r);
+    const std::string label = nominal ? std::string(t.NominalID(gcol, int32_t(gv))) : Num(gv, 17);
+    auto it = codes.find(label);
     if (it == codes.end()) {
-      it = codes.emplace(keys[r], int32_t(codes.size()) + 1).first;
-      labels.push_back(keys[r]);
+      it = codes.emplace(label, int32_t(codes.size()) + 1).first;
+      labels.push_back(label);
     }
-    x.push_back(t.rows[r][std::size_t(vi)]);
+    x.push_back(v);
     g.push_back(it->second);
   }
   if (x.empty()) return Fail("no data lines in " + Shown(o.file));
@@ -258,10 +257,10 @@ int Anova(const Options& o) {
   if (p < 0) return Fail("the analysis of variance failed (status " + Num(p) + ")");
   Report rep;
   rep.doc.Set("file", Shown(o.file));
-  rep.doc.Set("value", valueName);
-  rep.doc.Set("group", groupName);
+  rep.doc.Set("value", header_[std::size_t(vi)]);
+  rep.doc.Set("group", header_[std::size_t(gi)]);
   rep.doc.Set("groups", Json::ArrayOf(labels));
-  rep.Text("one-way analysis of variance of " + valueName + " by " + groupName +
+  rep.Text("one-way analysis of variance of " + header_[std::size_t(vi)] + " by " + header_[std::size_t(gi)] +
            ": " + std::to_string(labels.size()) + " groups, " + std::to_string(x.size()) + " values\n");
   rep.Printf("  %-9s %-14s %-8s %-14s\n", "source", "sum of sq.", "df", "mean sq.");
   rep.Printf("  %-9s %-14s %-8d %-14s\n", "between", Num(ssb, 8).c_str(), dfb, Num(ssb / dfb, 8).c_str());

@@ -1,3 +1,4 @@
+#include <charconv>
 #include "csv.h"
 
 #include <charconv>
@@ -176,19 +177,6 @@ bool ReadNumericTable(const std::string& file, NumericTable& out, std::string& e
     }
   }
   return true;
-}
-
-long TextColumnIndex(const NumericTable& t, const std::string& ref, const std::string& file,
-                     std::string& err) {
-  int col = 0;
-  const auto r = std::from_chars(ref.data(), ref.data() + ref.size(), col);
-  if (r.ec == std::errc() && r.ptr == ref.data() + ref.size()) {
-    for (std::size_t i = 0; i < t.textColumns.size(); ++i)
-      if (t.textColumns[i] == col) return static_cast<long>(i);
-    err = "column " + ref + " of " + file + " is not a text column";
-    return -1;
-  }
-  return ResolveColumn(ref, t.textNames, err);
 }
 
 // Index among the kept (numeric) columns of a column given by file column number or by name.

@@ -38,11 +38,6 @@ struct NumericTable {
 bool ReadNumericTable(const std::string& file, NumericTable& table, std::string& error,
                       std::size_t maxRows = 1000000, std::size_t maxCols = 10000);
 
-// Index among the text columns of a column given by file column number or by name; -1 with a
-// message in err.
-long TextColumnIndex(const NumericTable& t, const std::string& ref, const std::string& file,
-                     std::string& err);
-
 // Index among the kept (numeric) columns of a column given by file column number (from 1) or by
 // name; -1 with a message in err.
 long KeptColumnIndex(const NumericTable& t, const std::string& ref, const std::string& file,
