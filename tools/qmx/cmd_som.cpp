@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <string>
 #include <system_error>
@@ -45,8 +44,8 @@ bool ParseSize(const std::string& s, int& nx, int& ny) {
 
 std::string Shown(const std::string& file) { return file == "-" ? "standard input" : file; }
 
-// The first text column of the data lines (its file column, its name and each row's text); -1
-// when every column holds numbers.
+// The first text column of the table (its name and each row's text); column -1 when every
+// column holds numbers.
 struct Labels {
   int column = -1;
   std::string name;
@@ -55,29 +54,16 @@ struct Labels {
 
 Labels ReadLabels(const std::string& path, const NumericTable& t) {
   Labels l;
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::string> lines;
-  for (std::string s; std::getline(in, s);) lines.push_back(s);
-  if (t.lines.empty() || static_cast<std::size_t>(t.lines.back()) > lines.size()) return l;
-  const auto first = SplitFields(lines[static_cast<std::size_t>(t.lines[0] - 1)]);
-  for (std::size_t c = 0; c < first.size() && l.column < 0; ++c)
-    if (std::find(t.fileColumns.begin(), t.fileColumns.end(), static_cast<int>(c + 1)) == t.fileColumns.end() &&
-        !first[c].empty())
-      l.column = static_cast<int>(c);
+  qmx::TDataTable tab;
+  bool header = false;
+  std::string err;
+  if (!ReadTable(path, tab, header, err) || static_cast<std::size_t>(tab.NrOfRows()) != t.rows.size()) return l;
+  for (int32_t c = 1; c <= tab.NrOfColumns() && l.column < 0; ++c)
+    if (tab.MScaleType(c) == qmx::stNominal || tab.MScaleType(c) == qmx::stOrdinal) l.column = c;
   if (l.column < 0) return l;
-  l.name = "label";
-  // A header line is the first non-blank line before the data.
-  for (long n = 1; n < t.lines[0]; ++n) {
-    const auto h = SplitFields(lines[static_cast<std::size_t>(n - 1)]);
-    if (h.empty()) continue;
-    if (static_cast<std::size_t>(l.column) < h.size() && !h[static_cast<std::size_t>(l.column)].empty())
-      l.name = h[static_cast<std::size_t>(l.column)];
-    break;
-  }
-  for (long n : t.lines) {
-    const auto f = SplitFields(lines[static_cast<std::size_t>(n - 1)]);
-    l.text.push_back(static_cast<std::size_t>(l.column) < f.size() ? f[static_cast<std::size_t>(l.column)] : "");
-  }
+  l.name = header && !tab.ColName(l.column).empty() ? tab.ColName(l.column) : "label";
+  for (int32_t r = 1; r <= tab.NrOfRows(); ++r)
+    l.text.push_back(tab.IsEmpty(l.column, r) ? "" : tab.GetElemNominal(l.column, r));
   return l;
 }
 
