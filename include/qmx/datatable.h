@@ -362,8 +362,8 @@ class TDataTable : public TComponent {
   void FireLoaded(int32_t OldCols, int32_t OldRows);
   void SortHeads(bool Rows, bool ByName, bool Ascending, bool IgnoreCase, int32_t LowCol, int32_t LowRow,
                  int32_t HighCol, int32_t HighRow);
-  int32_t ParseAndInstallCSV(const std::function<std::unique_ptr<TCSVSource>()>& Open, int64_t Bound, char Delim,
-                             bool ColHeaders, bool RowHeaders);
+  int32_t ParseAndInstallCSV(const std::function<std::unique_ptr<TCSVSource>()>& Open, int64_t Bound,
+                             int64_t Bytes, char Delim, bool ColHeaders, bool RowHeaders);
   template <class Sink>
   bool WriteCSV(int32_t Precision, TCSVDelimiters Delimiter, bool IncludeColHeaders, bool IncludeRowHeaders,
                 bool IncludeRowAttributes, bool IncludeComment, Sink sink) const;

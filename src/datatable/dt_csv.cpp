@@ -216,8 +216,8 @@ struct TCSVLayout {
 using TSourceFactory = std::function<std::unique_ptr<TCSVSource>()>;
 
 // Parses the whole input into C. Returns 0 or a csvErr code.
-int32_t ParseCSV(const TSourceFactory& Open, int64_t RecordBound, char Delim, bool ColHeaders, bool RowHeaders,
-                 TDataTable::TContents& C) {
+int32_t ParseCSV(const TSourceFactory& Open, int64_t RecordBound, int64_t TotalBytes, char Delim, bool ColHeaders,
+                 bool RowHeaders, TDataTable::TContents& C) {
   TCSVLayout L;
   L.Delim = Delim;
   L.ColHeaders = ColHeaders;
@@ -249,7 +249,10 @@ int32_t ParseCSV(const TSourceFactory& Open, int64_t RecordBound, char Delim, bo
   if (cols < 1) return csvErrEmpty;
   if (cols > INT32_MAX) return csvErrTooLarge;
   L.Cols = static_cast<int32_t>(cols);
-  const int64_t rowBound = std::max<int64_t>(RecordBound - (ColHeaders ? 1 : 0), 0);
+  // Every record holds at least Fields - 1 delimiters and a line end, so the input's size bounds
+  // the records too: the allocation never exceeds what the input can fill.
+  const int64_t bySize = (TotalBytes + 1) / L.Fields + 1;
+  const int64_t rowBound = std::max<int64_t>(std::min(RecordBound, bySize) - (ColHeaders ? 1 : 0), 0);
   if (rowBound > INT32_MAX || !matio::CellCountAcceptable(cols, std::max<int64_t>(rowBound, 1)))
     return csvErrTooLarge;
 
@@ -285,7 +288,8 @@ int32_t ParseCSV(const TSourceFactory& Open, int64_t RecordBound, char Delim, bo
         if (fieldIx == 0 && RowHeaders) C.Comment = RemoveControlChars(std::string(t));
         else if (fieldIx >= first) C.ColNames.push_back(dt::Cut(std::string(t), kDTNameLength));
       } else {
-        if (row >= rowBound) return csvErrTooLarge;  // cannot happen: records never exceed lines
+        // More records than the bounds allow means some are short of fields.
+        if (row >= rowBound) return csvErrRagged;
         if (fieldIx == 0 && RowHeaders) {
           C.RowNames.push_back(dt::Cut(std::string(t), kDTNameLength));
         } else if (L.AttribCol && fieldIx == (RowHeaders ? 1 : 0)) {
@@ -377,13 +381,16 @@ int32_t ParseCSV(const TSourceFactory& Open, int64_t RecordBound, char Delim, bo
   return 0;
 }
 
-// Counts line feeds: every record but the last ends with one, so this bounds the records.
-int64_t CountRecordBound(TCSVSource& Src) {
+// Counts line feeds (every record but the last ends with one, so this bounds the records) and
+// bytes.
+int64_t CountRecordBound(TCSVSource& Src, int64_t& Bytes) {
   std::vector<char> buf;
   int64_t n = 1;
+  Bytes = 0;
   for (;;) {
     buf.clear();
     if (Src.Read(buf, kChunk) == 0) break;
+    Bytes += static_cast<int64_t>(buf.size());
     for (const char* p = buf.data(); (p = static_cast<const char*>(std::memchr(p, '\n', buf.data() + buf.size() - p)));
          ++p)
       ++n;
@@ -520,11 +527,11 @@ std::string TDataTable::ExportAsCSV(const std::string& FName, int32_t Precision,
 }
 
 int32_t TDataTable::ParseAndInstallCSV(const std::function<std::unique_ptr<TCSVSource>()>& Open, int64_t Bound,
-                                       char Delim, bool ColHeaders, bool RowHeaders) {
+                                       int64_t Bytes, char Delim, bool ColHeaders, bool RowHeaders) {
   TContents C;
   int32_t rc;
   try {
-    rc = ParseCSV(Open, Bound, Delim, ColHeaders, RowHeaders, C);
+    rc = ParseCSV(Open, Bound, Bytes, Delim, ColHeaders, RowHeaders, C);
   } catch (const std::bad_alloc&) {
     rc = csvErrMemory;
   }
@@ -550,7 +557,8 @@ int32_t TDataTable::ImportFromCSV(const std::string& FName, TCSVDelimiters Delim
     d = DetectDelimiter(std::string_view(sample.data(), sample.size()));
     std::rewind(probe);
   }
-  const int64_t bound = CountRecordBound(ps);
+  int64_t bytes = 0;
+  const int64_t bound = CountRecordBound(ps, bytes);
   std::fclose(probe);
   std::vector<std::unique_ptr<std::FILE, int (*)(std::FILE*)>> files;
   TSourceFactory open = [&]() -> std::unique_ptr<TCSVSource> {
@@ -559,7 +567,7 @@ int32_t TDataTable::ImportFromCSV(const std::string& FName, TCSVDelimiters Delim
     files.emplace_back(f, &std::fclose);
     return std::make_unique<TCSVSource>(f);
   };
-  return ParseAndInstallCSV(open, bound, d, IncludeColHeaders, IncludeRowHeaders);
+  return ParseAndInstallCSV(open, bound, bytes, d, IncludeColHeaders, IncludeRowHeaders);
 }
 
 int32_t TDataTable::ImportFromCSVText(std::string_view Text, TCSVDelimiters Delimiter, bool IncludeColHeaders,
@@ -568,7 +576,7 @@ int32_t TDataTable::ImportFromCSVText(std::string_view Text, TCSVDelimiters Deli
   const char d = Delimiter == csvUnknown ? DetectDelimiter(Text.substr(0, 65536)) : CSVDelimiters[Delimiter];
   const int64_t bound = 1 + static_cast<int64_t>(std::count(Text.begin(), Text.end(), '\n'));
   TSourceFactory open = [&] { return std::make_unique<TCSVSource>(Text); };
-  return ParseAndInstallCSV(open, bound, d, IncludeColHeaders, IncludeRowHeaders);
+  return ParseAndInstallCSV(open, bound, static_cast<int64_t>(Text.size()), d, IncludeColHeaders, IncludeRowHeaders);
 }
 
 }  // namespace qmx

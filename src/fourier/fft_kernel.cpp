@@ -87,7 +87,7 @@ struct TBaseline {
   }
 };
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #define QMX_FFT_AVX2 1
 #define QMX_AVX2 __attribute__((target("avx2"), always_inline)) inline
 // Two butterflies k, k+1 at once: lanes (re, im, re, im); addsub gives (a - b, a + b, ...),

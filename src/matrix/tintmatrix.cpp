@@ -801,19 +801,17 @@ bool TIntMatrix::Quartiles(int32_t LowCol, int32_t LowRow, int32_t HighCol, int3
 }
 
 double TIntMatrix::Percentile(double prob, int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow) const {
-  prob = prob > 0.0 ? std::min(prob, 100.0) : 0.0;  // NaN counts as 0, not as a rank
+  prob = ndimpl::ClampProb(prob);  // NaN counts as 0, not as a rank
   if (FNCol <= 0 || FNRow <= 0) return 0.0;
   std::vector<int32_t> x = BlockValues(LowCol, LowRow, HighCol, HighRow);
-  const std::size_t n = x.size();
-  auto k = static_cast<std::size_t>(std::nearbyint(double(n) * prob / 100.0));
-  if (k > n - 1) k = n - 1;
+  const std::size_t k = ndimpl::SelectionRank(x.size(), prob);
   std::nth_element(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(k), x.end());
   return x[k];
 }
 
 double TIntMatrix::Percentile(double prob, int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow,
                               int32_t SampleSize) const {
-  prob = prob > 0.0 ? std::min(prob, 100.0) : 0.0;  // NaN counts as 0, not as a rank
+  prob = ndimpl::ClampProb(prob);
   if (FNCol <= 0 || FNRow <= 0) return 0.0;
   int32_t lc = LowCol, hc = HighCol, lr = LowRow, hr = HighRow;
   MakeValidColRange(lc, hc);
@@ -838,8 +836,7 @@ double TIntMatrix::Percentile(double prob, int32_t LowCol, int32_t LowRow, int32
   }
   const double p = prob / 100.0;
   if (p <= double(negs) / SampleSize || p >= double(zeros + negs) / SampleSize) {
-    auto k = static_cast<std::size_t>(std::nearbyint(double(SampleSize) * p));
-    if (k > x.size() - 1) k = x.size() - 1;
+    const std::size_t k = ndimpl::SelectionRank(x.size(), prob);
     std::nth_element(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(k), x.end());
     return x[k];
   }

@@ -483,7 +483,8 @@ void TMat4D::CopyFrom(const TMat4D* MatSource, int32_t SrcLowCol, int32_t SrcHig
   TRange4 sb = b;
   if (MatSource == this) {
     snap.Resize(b.NC(), b.NR(), b.NL(), b.NT());
-    snap.CopyFrom(this, b.lc, b.hc, b.lr, b.hr, b.ll, b.hl, b.lt, b.ht, 1, 1, 1, 1);
+    double* out = snap.Data();
+    ForRuns(*this, b, false, [&](const double* p, std::size_t n, int32_t, int32_t, int32_t) { out = std::copy_n(p, n, out); });
     src = &snap;
     sb = {1, b.NC(), 1, b.NR(), 1, b.NL(), 1, b.NT()};
   }

@@ -166,6 +166,9 @@ TEST(DataTableCSV, BadInputGivesItsCodeAndChangesNothing) {
     EXPECT_EQ(t.ImportFromCSV(WriteFile("bad.csv", c.text), csvComma, header, false), c.code);
     EXPECT_EQ(Fingerprint(t), before);
   }
+  // A wide first record over many short lines: ragged, refused without a wide x long allocation.
+  const std::string wide = std::string(20000, ',') + std::string(20000, '\n');
+  EXPECT_EQ(t.ImportFromCSVText(wide, csvComma, false, false), csvErrRagged);
   EXPECT_EQ(t.ImportFromCSV(TempPath("missing.csv"), csvComma, true, true), csvErrOpen);
   EXPECT_EQ(t.ImportFromCSVText("1\n", static_cast<TCSVDelimiters>(9), false, false), csvErrDelimiter);
   EXPECT_EQ(t.ImportFromCSVText(",(row attribute),x\nr,1.5,2\n", csvComma, true, true), csvErrAttrib);

@@ -30,41 +30,11 @@ struct Data {
   std::string labelName;
 };
 
-// The first text column of the first data line gives the labels of the data lines.
-void ReadLabels(const std::string& path, Data& d) {
-  std::ifstream in(path);
-  std::string line;
-  long no = 0;
-  bool header = false, first = true;
-  std::vector<std::string> head;
-  int col = -1;
-  std::map<long, std::string> byLine;
-  while (std::getline(in, line)) {
-    ++no;
-    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-    auto f = SplitFields(line);
-    double v;
-    if (first) {
-      first = false;
-      for (const auto& s : f)
-        if (!ParseNumberField(s, v)) header = true;
-      if (header) {
-        head = f;
-        continue;
-      }
-    }
-    if (col < 0) {
-      for (std::size_t k = 0; k < f.size(); ++k)
-        if (!f[k].empty() && !ParseNumberField(f[k], v)) {
-          col = static_cast<int>(k);
-          break;
-        }
-      if (col < 0) return;
-    }
-    byLine[no] = static_cast<std::size_t>(col) < f.size() ? f[col] : "";
-  }
-  d.labelName = static_cast<std::size_t>(col) < head.size() ? head[col] : "label";
-  for (long l : d.t.lines) d.labels.push_back(byLine.count(l) ? byLine[l] : "");
+// The first text column gives the labels of the objects.
+void ReadLabels(Data& d) {
+  if (d.t.texts.empty()) return;
+  d.labelName = d.t.textNames[0];
+  d.labels = d.t.texts[0];
 }
 
 bool Load(const std::string& file, Data& d, std::string& err) {
@@ -77,7 +47,7 @@ bool Load(const std::string& file, Data& d, std::string& err) {
   d.m.Resize(static_cast<int32_t>(p), static_cast<int32_t>(n));
   for (std::size_t c = 0; c < p; ++c)
     for (std::size_t r = 0; r < n; ++r) d.m.ColumnData(static_cast<int32_t>(c + 1))[r] = d.t.rows[r][c];
-  ReadLabels(InputPath(file), d);
+  ReadLabels(d);
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "command.h"
+#include "qmx/math1.h"
 #include "csv.h"
 #include "qmx/math2.h"
 #include "qmx/matrix.h"
@@ -22,9 +23,10 @@ bool ParseList(const std::string& s, std::vector<double>& v) {
   std::size_t start = 0;
   while (start <= s.size()) {
     const std::size_t end = std::min(s.find(',', start), s.size());
-    double x;
-    if (!ParseNumberField(s.substr(start, end - start), x)) return false;
-    v.push_back(x);
+    const std::string field = s.substr(start, end - start);
+    if (!qmx::IsValidDouble(field, true, qmx::dpsPoint)) return false;
+    int32_t pos = 0;
+    v.push_back(qmx::ScanFPNum(field, true, qmx::dpsPoint, pos));
     start = end + 1;
   }
   return !v.empty();

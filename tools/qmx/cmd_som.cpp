@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <string>
 #include <system_error>
@@ -44,26 +45,21 @@ bool ParseSize(const std::string& s, int& nx, int& ny) {
 
 std::string Shown(const std::string& file) { return file == "-" ? "standard input" : file; }
 
-// The first text column of the table (its name and each row's text); column -1 when every
-// column holds numbers.
+// The first text column of the data lines (its file column, its name and each row's text); -1
+// when every column holds numbers.
 struct Labels {
   int column = -1;
   std::string name;
   std::vector<std::string> text;
 };
 
-Labels ReadLabels(const std::string& path, const NumericTable& t) {
+// The first text column gives the labels of the objects.
+Labels ReadLabels(const NumericTable& t) {
   Labels l;
-  qmx::TDataTable tab;
-  bool header = false;
-  std::string err;
-  if (!ReadTable(path, tab, header, err) || static_cast<std::size_t>(tab.NrOfRows()) != t.rows.size()) return l;
-  for (int32_t c = 1; c <= tab.NrOfColumns() && l.column < 0; ++c)
-    if (tab.MScaleType(c) == qmx::stNominal || tab.MScaleType(c) == qmx::stOrdinal) l.column = c;
-  if (l.column < 0) return l;
-  l.name = header && !tab.ColName(l.column).empty() ? tab.ColName(l.column) : "label";
-  for (int32_t r = 1; r <= tab.NrOfRows(); ++r)
-    l.text.push_back(tab.IsEmpty(l.column, r) ? "" : tab.GetElemNominal(l.column, r));
+  if (t.texts.empty()) return l;
+  l.column = t.textColumns[0] - 1;
+  l.name = t.textNames[0];
+  l.text = t.texts[0];
   return l;
 }
 
@@ -93,7 +89,7 @@ int Train(const Options& o) {
   qmx::TMatrix data;
   std::string err;
   if (!ReadData(o.file, t, data, err)) return Fail(err);
-  const Labels labels = ReadLabels(InputPath(o.file), t);
+  const Labels labels = ReadLabels(t);
 
   qmx::TKohonen som;
   som.SetTrainData(&data);

@@ -1,5 +1,6 @@
 // qmx test normality|outliers|ttest|mannwhitney|anova|runs FILE ...: hypothesis tests on the
 // columns of a text or CSV file (the tool's table reader; anova also takes a text group column).
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -205,49 +206,43 @@ int MannWhitney(const Options& o) {
   return rep.Finish();
 }
 
-// The value column must be numeric; the group column may hold any text (codes by first
-// appearance). A first line whose value field is not a number is the header.
+// The value column must be numeric; the group column may be a text column or a numeric one
+// (groups coded by first appearance).
 int Anova(const Options& o) {
-  const std::string path = InputPath(o.file);
-  std::ifstream in(path);
-  if (!in) return Fail("cannot open \"" + Shown(o.file) + "\"");
+  NumericTable t;
+  std::string err;
+  if (!ReadNumericTable(InputPath(o.file), t, err)) return Fail(err);
+  const long vi = KeptColumnIndex(t, o.value, Shown(o.file), err);
+  if (vi < 0) return Fail(err);
+  std::vector<std::string> keys;
+  std::string gerr, groupName;
+  const std::string valueName = t.names[std::size_t(vi)];
+  const long gt = TextColumnIndex(t, o.group, Shown(o.file), gerr);
+  if (gt >= 0) {
+    keys = t.texts[std::size_t(gt)];
+    groupName = t.textNames[std::size_t(gt)];
+  } else {
+    const long gn = KeptColumnIndex(t, o.group, Shown(o.file), err);
+    if (gn < 0) return Fail(err);
+    groupName = t.names[std::size_t(gn)];
+    for (const auto& row : t.rows) {
+      char buf[32];
+      const auto r = std::to_chars(buf, buf + sizeof buf, row[std::size_t(gn)]);
+      keys.emplace_back(buf, r.ptr);
+    }
+  }
   std::vector<double> x;
   std::vector<int32_t> g;
   std::map<std::string, int32_t> codes;
-  std::vector<std::string> labels, header;
-  std::string line;
-  int vi = -1, gi = -1;
-  long ln = 0;
-  while (std::getline(in, line)) {
-    ++ln;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    auto f = SplitFields(line);
-    if (f.empty() || (f.size() == 1 && f[0].empty())) continue;
-    if (vi < 0) {
-      std::vector<std::string> names;
-      double d;
-      const bool isHeader = !std::all_of(f.begin(), f.end(), [&](const std::string& s) { return ParseNumberField(s, d); }) &&
-                            !ParseNumberField(f[0], d);
-      for (std::size_t k = 0; k < f.size(); ++k) names.push_back(isHeader ? f[k] : "column " + std::to_string(k + 1));
-      std::string err;
-      vi = ResolveColumn(o.value, names, err);
-      if (vi < 0) return Fail(err);
-      gi = ResolveColumn(o.group, names, err);
-      if (gi < 0) return Fail(err);
-      header = names;
-      if (isHeader) continue;
-    }
-    double v;
-    if (std::size_t(std::max(vi, gi)) >= f.size() || !ParseNumberField(f[std::size_t(vi)], v))
-      return Fail("line " + std::to_string(ln) + " of " + Shown(o.file) + " has no number in the value column");
-    auto it = codes.find(f[std::size_t(gi)]);
+  std::vector<std::string> labels;
+  for (std::size_t r = 0; r < t.rows.size(); ++r) {
+    auto it = codes.find(keys[r]);
     if (it == codes.end()) {
-      it = codes.emplace(f[std::size_t(gi)], int32_t(codes.size()) + 1).first;
-      labels.push_back(f[std::size_t(gi)]);
+      it = codes.emplace(keys[r], int32_t(codes.size()) + 1).first;
+      labels.push_back(keys[r]);
     }
-    x.push_back(v);
+    x.push_back(t.rows[r][std::size_t(vi)]);
     g.push_back(it->second);
-    if (x.size() > 100000000u) return Fail("too many values");
   }
   if (x.empty()) return Fail("no data lines in " + Shown(o.file));
   auto xv = ToVector(x);
@@ -263,10 +258,10 @@ int Anova(const Options& o) {
   if (p < 0) return Fail("the analysis of variance failed (status " + Num(p) + ")");
   Report rep;
   rep.doc.Set("file", Shown(o.file));
-  rep.doc.Set("value", header[std::size_t(vi)]);
-  rep.doc.Set("group", header[std::size_t(gi)]);
+  rep.doc.Set("value", valueName);
+  rep.doc.Set("group", groupName);
   rep.doc.Set("groups", Json::ArrayOf(labels));
-  rep.Text("one-way analysis of variance of " + header[std::size_t(vi)] + " by " + header[std::size_t(gi)] +
+  rep.Text("one-way analysis of variance of " + valueName + " by " + groupName +
            ": " + std::to_string(labels.size()) + " groups, " + std::to_string(x.size()) + " values\n");
   rep.Printf("  %-9s %-14s %-8s %-14s\n", "source", "sum of sq.", "df", "mean sq.");
   rep.Printf("  %-9s %-14s %-8d %-14s\n", "between", Num(ssb, 8).c_str(), dfb, Num(ssb / dfb, 8).c_str());

@@ -1,5 +1,6 @@
 #include "csv.h"
-#include "command.h"
+
+#include <charconv>
 
 #include "command.h"
 
@@ -31,7 +32,16 @@ bool ReadTable(const std::string& file, qmx::TDataTable& table, bool& header, st
     return false;
   }
   header = false;
-  const int32_t rc = table.ImportFromCSV(file, qmx::csvUnknown, false, false);
+  int32_t rc = table.ImportFromCSV(file, qmx::csvUnknown, false, false);
+  if (rc == qmx::csvErrTooManyIDs || rc == qmx::csvErrIDClash) {
+    // A header over columns of many distinct numbers turns them into text columns with too many
+    // (or too alike) identifiers: read the first record as the names then.
+    const int32_t rh = table.ImportFromCSV(file, qmx::csvUnknown, true, false);
+    if (rh == 0) {
+      header = true;
+      return true;
+    }
+  }
   if (rc == 0 && !table.ListOfCategorialVars().empty()) {
     qmx::TDataTable h;
     if (h.ImportFromCSV(file, qmx::csvUnknown, true, false) == 0) {
@@ -69,6 +79,12 @@ bool ReadNumericTable(const std::string& file, NumericTable& out, std::string& e
       out.fileColumns.push_back(c);
       out.names.push_back(header && !t.ColName(c).empty() ? t.ColName(c) : "column " + std::to_string(c));
     }
+  for (int32_t c = 1; c <= t.NrOfColumns(); ++c)
+    if (t.MScaleType(c) != qmx::stInterval) {
+      out.textColumns.push_back(c);
+      out.textNames.push_back(header && !t.ColName(c).empty() ? t.ColName(c) : "column " + std::to_string(c));
+      out.texts.emplace_back();
+    }
   if (out.fileColumns.empty()) {
     error = "no numeric data in \"" + file + "\"";
     return false;
@@ -97,8 +113,25 @@ bool ReadNumericTable(const std::string& file, NumericTable& out, std::string& e
     }
     out.rows.push_back(std::move(row));
     out.lines.push_back(line);
+    for (std::size_t k = 0; k < out.textColumns.size(); ++k) {
+      const int c = out.textColumns[k];
+      out.texts[k].push_back(t.IsEmpty(c, r) ? std::string() : t.ElemNominal(c, r));
+    }
   }
   return true;
+}
+
+long TextColumnIndex(const NumericTable& t, const std::string& ref, const std::string& file,
+                     std::string& err) {
+  int col = 0;
+  const auto r = std::from_chars(ref.data(), ref.data() + ref.size(), col);
+  if (r.ec == std::errc() && r.ptr == ref.data() + ref.size()) {
+    for (std::size_t i = 0; i < t.textColumns.size(); ++i)
+      if (t.textColumns[i] == col) return static_cast<long>(i);
+    err = "column " + ref + " of " + file + " is not a text column";
+    return -1;
+  }
+  return ResolveColumn(ref, t.textNames, err);
 }
 
 // Index among the kept (numeric) columns of a column given by file column number or by name.

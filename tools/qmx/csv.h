@@ -26,12 +26,22 @@ struct NumericTable {
   std::vector<std::vector<double>> rows;
   // Data records' line numbers in the file (1-based), parallel to rows.
   std::vector<long> lines;
+  // The text (nominal) columns: names, file column numbers and, per column, the text of every
+  // kept record ("" for an empty cell).
+  std::vector<std::string> textNames;
+  std::vector<int> textColumns;
+  std::vector<std::vector<std::string>> texts;
 };
 
 // The numeric columns of FILE (see ReadTable); every record must hold a finite number in each of
 // them. maxRows and maxCols bound what is accepted.
 bool ReadNumericTable(const std::string& file, NumericTable& table, std::string& error,
                       std::size_t maxRows = 1000000, std::size_t maxCols = 10000);
+
+// Index among the text columns of a column given by file column number or by name; -1 with a
+// message in err.
+long TextColumnIndex(const NumericTable& t, const std::string& ref, const std::string& file,
+                     std::string& err);
 
 // Index among the kept (numeric) columns of a column given by file column number (from 1) or by
 // name; -1 with a message in err.
