@@ -1,9 +1,10 @@
+#include <cctype>
 #include <charconv>
 #include "csv.h"
 
 #include <charconv>
 
-#include "command.h"
+#include "command.h"  // ResolveColumn
 
 #include <unistd.h>
 
@@ -177,6 +178,32 @@ bool ReadNumericTable(const std::string& file, NumericTable& out, std::string& e
     }
   }
   return true;
+}
+
+int ResolveColumn(const std::string& ref, const std::vector<std::string>& names, std::string& err) {
+  if (ref.empty()) {
+    err = "empty column";
+    return -1;
+  }
+  int n = 0;
+  auto r = std::from_chars(ref.data(), ref.data() + ref.size(), n);
+  if (r.ec == std::errc() && r.ptr == ref.data() + ref.size()) {
+    if (n >= 1 && static_cast<std::size_t>(n) <= names.size()) return n - 1;
+    err = "column " + ref + " does not exist (columns 1 to " + std::to_string(names.size()) + ")";
+    return -1;
+  }
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (names[i] == ref) return static_cast<int>(i);
+  auto lower = [](std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+  };
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (lower(names[i]) == lower(ref)) return static_cast<int>(i);
+  err = "no column named \"" + ref + "\" (columns:";
+  for (const auto& nm : names) err += " \"" + nm + "\"";
+  err += ")";
+  return -1;
 }
 
 // Index among the kept (numeric) columns of a column given by file column number or by name.

@@ -60,32 +60,6 @@ CLI::Option* AddSvg(CLI::App& app) {
   return app.add_option("--svg", Output().svg, "write the plot as SVG to this file");
 }
 
-int ResolveColumn(const std::string& ref, const std::vector<std::string>& names, std::string& err) {
-  if (ref.empty()) {
-    err = "empty column";
-    return -1;
-  }
-  int n = 0;
-  auto r = std::from_chars(ref.data(), ref.data() + ref.size(), n);
-  if (r.ec == std::errc() && r.ptr == ref.data() + ref.size()) {
-    if (n >= 1 && static_cast<std::size_t>(n) <= names.size()) return n - 1;
-    err = "column " + ref + " does not exist (columns 1 to " + std::to_string(names.size()) + ")";
-    return -1;
-  }
-  for (std::size_t i = 0; i < names.size(); ++i)
-    if (names[i] == ref) return static_cast<int>(i);
-  auto lower = [](std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-  };
-  for (std::size_t i = 0; i < names.size(); ++i)
-    if (lower(names[i]) == lower(ref)) return static_cast<int>(i);
-  err = "no column named \"" + ref + "\" (columns:";
-  for (const auto& nm : names) err += " \"" + nm + "\"";
-  err += ")";
-  return -1;
-}
-
 namespace {
 std::string& StdinCopy() {
   static std::string path;
