@@ -4,6 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <random>
@@ -48,5 +50,18 @@ inline std::vector<double> SpdData(int32_t n, unsigned seed) {
 inline void MatrixSizes(benchmark::internal::Benchmark* b) {
   for (int n : {150, 300, 600, 1200}) b->Arg(n);
 }
+
+}  // namespace qmx_bench
+
+namespace qmx_bench {
+
+// Large blocks stay in the heap and are reused instead of being mapped afresh (and faulted in)
+// on every call: a kernel's own workspaces then cost the same in every iteration, whatever
+// the allocator did before.
+inline const bool kStableHeap = [] {
+  mallopt(M_MMAP_THRESHOLD, 256 << 20);
+  mallopt(M_TRIM_THRESHOLD, 512 << 20);
+  return true;
+}();
 
 }  // namespace qmx_bench

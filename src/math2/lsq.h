@@ -2,7 +2,9 @@
 // fits and the local regression of the nearest-neighbour estimate.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace qmx {
 
@@ -24,5 +26,11 @@ bool LeastSquaresSolve(TMatrix* A, const TVector* y, TVector* x, TVector* StdErr
 // overwritten, y has m values, x receives n values, StdErr (may be null) n values.
 bool LeastSquaresSolve(double* A, int32_t m, int32_t n, const double* y, double* x,
                        double* StdErr, bool& NearSingular);
+
+// Householder QR of the column-major m x p design matrix A with the right-hand side y appended as
+// column p (A holds m * (p + 1) values and is overwritten). On return R (p x p, column-major,
+// zero below the diagonal and in the rows m..p-1 when m < p) and the first p elements of Q^T y.
+void ReduceToTriangle(std::vector<double>& A, std::size_t m, std::size_t p, std::vector<double>& R,
+                      std::vector<double>& qty);
 
 }  // namespace qmx
