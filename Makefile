@@ -15,7 +15,7 @@ FUZZ_DIR  ?= build-fuzz
 FUZZ_SECONDS ?= 10
 
 BUILD_PKGS := cmake g++ make pkg-config libgtest-dev libpugixml-dev libcli11-dev
-BENCH_PKGS := libbenchmark-dev libeigen3-dev libboost-math-dev zlib1g-dev python3
+BENCH_PKGS := libbenchmark-dev libeigen3-dev libboost-math-dev zlib1g-dev libfftw3-dev libgsl-dev python3
 FUZZ_PKGS  := clang libclang-rt-14-dev
 
 .PHONY: all deps bench-deps fuzz-deps configure build demo test bench asan fuzz install clean

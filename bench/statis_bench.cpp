@@ -1,5 +1,6 @@
-// Distribution quantiles against Boost.Math's, and the kernel density estimate against a plain
-// loop of the same Gaussian sums. Ratios go to docs/PERFORMANCE.md.
+// Distribution quantiles against Boost.Math's, the kernel density estimate and the Grubbs and
+// variance-analysis sums against plain loops of the same sums, and the cost of the exact
+// Kolmogorov-Smirnov p-value and of Shapiro-Wilk. Ratios go to docs/PERFORMANCE.md.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -129,6 +130,112 @@ void plain_EstimateProbDensity(benchmark::State& st) {
   }
 }
 BENCHMARK(plain_EstimateProbDensity)->Unit(benchmark::kMillisecond);
+
+// ---- hypothesis tests ----
+
+// KSPValue near the 0.05 level (the exact matrix method at both sizes).
+void qmx_KSPValue(benchmark::State& st) {
+  const int n = int(st.range(0));
+  const double d = 1.358 / std::sqrt(double(n));
+  for (auto _ : st) benchmark::DoNotOptimize(qmx::KSPValue(n, d));
+}
+BENCHMARK(qmx_KSPValue)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+std::vector<double> Normal(int n, uint64_t seed) {
+  std::mt19937_64 gen(seed);
+  std::normal_distribution<double> g(10.0, 2.0);
+  std::vector<double> v(static_cast<std::size_t>(n));
+  for (auto& x : v) x = g(gen);
+  return v;
+}
+
+void qmx_ShapiroWilk5000(benchmark::State& st) {
+  const auto s = Normal(5000, 11);
+  qmx::TVector v;
+  v.SetVecSize(5000);
+  std::copy(s.begin(), s.end(), v.Data().begin());
+  double W, p;
+  for (auto _ : st) {
+    benchmark::DoNotOptimize(qmx::ShapiroWilkTest(&v, 0, W, p));
+    benchmark::DoNotOptimize(p);
+  }
+}
+BENCHMARK(qmx_ShapiroWilk5000)->Unit(benchmark::kMicrosecond);
+
+constexpr int kBig = 1000000;
+
+void qmx_GrubbsTest(benchmark::State& st) {
+  const auto s = Normal(kBig, 12);
+  qmx::TVector v;
+  v.SetVecSize(kBig);
+  std::copy(s.begin(), s.end(), v.Data().begin());
+  double g;
+  for (auto _ : st) {
+    benchmark::DoNotOptimize(qmx::GrubbsTest(&v, 0.05, g));
+    benchmark::DoNotOptimize(g);
+  }
+}
+BENCHMARK(qmx_GrubbsTest)->Unit(benchmark::kMillisecond);
+
+// The same sums: mean and variance in one pass, the largest deviation in a second.
+void plain_GrubbsSums(benchmark::State& st) {
+  const auto s = Normal(kBig, 12);
+  for (auto _ : st) {
+    double sum = 0, sq = 0;
+    const double k = s[0];
+    for (double x : s) {
+      sum += x;
+      sq += (x - k) * (x - k);
+    }
+    const double m = sum / kBig;
+    double best = 0;
+    int ix = 0;
+    for (int i = 0; i < kBig; ++i) {
+      const double d = std::fabs(s[i] - m);
+      if (d > best) {
+        best = d;
+        ix = i;
+      }
+    }
+    benchmark::DoNotOptimize(sq);
+    benchmark::DoNotOptimize(ix);
+  }
+}
+BENCHMARK(plain_GrubbsSums)->Unit(benchmark::kMillisecond);
+
+void qmx_Anova1F(benchmark::State& st) {
+  const auto s = Normal(kBig, 13);
+  qmx::TVector v;
+  v.SetVecSize(kBig);
+  std::copy(s.begin(), s.end(), v.Data().begin());
+  qmx::TIntVector g;
+  g.SetIntVecSize(kBig);
+  for (int i = 0; i < kBig; ++i) g.Data()[std::size_t(i)] = (i * 7) % 10;
+  double a, b, c, f;
+  int32_t d1, d2, d3;
+  for (auto _ : st) benchmark::DoNotOptimize(qmx::Anova1F(&v, &g, a, b, c, d1, d2, d3, f));
+}
+BENCHMARK(qmx_Anova1F)->Unit(benchmark::kMillisecond);
+
+// The same sums with the group codes used as indices.
+void plain_AnovaSums(benchmark::State& st) {
+  const auto s = Normal(kBig, 13);
+  std::vector<int32_t> g(kBig);
+  for (int i = 0; i < kBig; ++i) g[std::size_t(i)] = (i * 7) % 10;
+  for (auto _ : st) {
+    double gs[10] = {}, q = 0;
+    int64_t gc[10] = {};
+    for (int i = 0; i < kBig; ++i) {
+      gs[g[i]] += s[i];
+      gc[g[i]] += 1;
+      q += s[i] * s[i];
+    }
+    benchmark::DoNotOptimize(gs);
+    benchmark::DoNotOptimize(gc);
+    benchmark::DoNotOptimize(q);
+  }
+}
+BENCHMARK(plain_AnovaSums)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -64,6 +64,13 @@ inline State StateOf(const qmx::TMatrix& M) {
 inline State StateOf(const qmx::TIntMatrix& M) {
   return {M.CRCofData(), M.DataID(), M.NrOfColumns(), M.NrOfRows(), M.IsSparse()};
 }
+inline State StateOf(const qmx::TMat3D& M) {
+  return {M.CRCofData(), M.DataID(), int64_t(M.NrOfColumns()) << 32 | M.NrOfRows(), M.NrOfLayers(), false};
+}
+inline State StateOf(const qmx::TMat4D& M) {
+  return {M.CRCofData(), M.DataID(), int64_t(M.NrOfColumns()) << 32 | M.NrOfRows(),
+          int64_t(M.NrOfLayers()) << 32 | M.NrOfTimeSlots(), false};
+}
 // The same without the representation, for reloads through a format that does not carry it.
 template <class T>
 State LogicalStateOf(const T& X) {
@@ -106,6 +113,22 @@ inline void Prime(qmx::TIntMatrix& M, int32_t NC = 3, int32_t NR = 2) {
   M.Resize(NC, NR);
   for (int32_t c = 1; c <= NC; c += 2)
     for (int32_t r = 1; r <= NR; ++r) M.SetVal(c, r, c * 1000 - r);
+  M.SetDataID("prior");
+}
+
+inline void Prime(qmx::TMat3D& M) {
+  M.Resize(3, 2, 2);
+  for (int32_t c = 1; c <= 3; ++c)
+    for (int32_t r = 1; r <= 2; ++r)
+      for (int32_t l = 1; l <= 2; ++l) M.SetVal(c, r, l, c * 10.25 - r + l * 0.125);
+  M.SetDataID("prior");
+}
+inline void Prime(qmx::TMat4D& M) {
+  M.Resize(4, 3, 2, 2);
+  for (int32_t t = 1; t <= 2; ++t)
+    for (int32_t l = 1; l <= 2; ++l)
+      for (int32_t r = 1; r <= 3; ++r)
+        for (int32_t c = 1; c <= 4; ++c) M.SetVal(c, r, l, t, 1000.0 * t + 100.0 * l + 10.0 * r + c + 0.5);
   M.SetDataID("prior");
 }
 

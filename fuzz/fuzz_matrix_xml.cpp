@@ -1,4 +1,4 @@
-// XML of TMatrix and TIntMatrix: the stream form reading object after object, the open-file form
+// XML of TMatrix, TIntMatrix, TMat3D and TMat4D: the stream form reading object after object, the open-file form
 // looking for one dataid, and the file form.
 #include <sstream>
 
@@ -54,5 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, std::size_t Size) {
   TIntMatrix sparse(nullptr, 4);
   Prime(sparse);
   Run(in, file, sparse);
+  TMat3D cube;
+  Prime(cube);
+  Run(in, file, cube);
+  TMat4D series;
+  Prime(series);
+  Run(in, file, series);
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <map>
 #include <sstream>
@@ -13,6 +14,8 @@
 
 #include "matrix/matio.h"
 #include "qmx/basepack.h"
+#include "qmx/kohonen.h"
+#include "qmx/datatable.h"
 #include "qmx/math2.h"
 #include "qmx/matrix.h"
 #include "qmx/vector.h"
@@ -178,6 +181,56 @@ void Matrices() {
   empty.StoreSparseMat(Seed("fuzz_sparse_file"));
 }
 
+// The arrays: XML documents into the matrix XML corpus, block files in the compact form of
+// fuzz_mat4d_block (byte 0 the layout, 272 header bytes, the values).
+void Arrays() {
+  TMat3D cube;
+  cube.Resize(2, 2, 3);
+  for (int32_t l = 1; l <= 3; ++l) cube.SetVal(1, 2, l, l * 0.5);
+  cube.SetVal(2, 1, 1, kNaN);
+  cube.SetVal(2, 2, 3, -kInf);
+  TMat4D series, one, special;
+  series.Resize(3, 3, 3, 1);
+  for (int32_t l = 1; l <= 3; ++l)
+    for (int32_t r = 1; r <= 3; ++r)
+      for (int32_t c = 1; c <= 3; ++c) series.SetVal(c, r, l, 1, 100 * l + 10 * r + c);
+  series.SetDataID("series");
+  one.SetVal(1, 1, 1, 1, 2.5);
+  special.Resize(2, 1, 1, 3);
+  special.SetVal(1, 1, 1, 1, kInf);
+  special.SetVal(2, 1, 1, 2, -0.0);
+  special.SetVal(1, 1, 1, 3, 5e-324);
+  special.SetDataID(std::string(300, 'd'));
+  {
+    TMemoryStream s;
+    cube.WriteToXMLStream(&s, true, "a");
+    series.WriteToXMLStream(&s, false, "b");
+    PutStream("fuzz_matrix_xml", s);
+  }
+  {
+    TMemoryStream s;
+    special.WriteToXMLStream(&s, true, "");
+    PutStream("fuzz_matrix_xml", s);
+  }
+  const std::string tmp = (gRoot / "blk.tmp").string();
+  auto compact = [&](const TMat4D& m, bool append, char mode) {
+    m.SaveBinary(tmp, 0, 0);
+    if (append) m.AppendToBinaryFile(tmp, 0, 0);
+    std::ifstream in(tmp, std::ios::binary);
+    std::string f((std::istreambuf_iterator<char>(in)), {});
+    const std::size_t values = std::size_t(m.NrOfColumns()) * m.NrOfRows() * m.NrOfLayers() * m.NrOfTimeSlots() * (append ? 2 : 1);
+    Put("fuzz_mat4d_block", std::string(1, mode) + f.substr(0, 272) + f.substr(4096, values * 8));
+  };
+  compact(one, false, '\x03');
+  compact(series, true, '\x03');
+  compact(special, false, '\x01');
+  one.SaveBinary(tmp, 0, 0);
+  std::ifstream in(tmp, std::ios::binary);
+  const std::string raw((std::istreambuf_iterator<char>(in)), {});
+  Put("fuzz_mat4d_block", std::string(1, '\x00') + raw.substr(0, 600));  // a file cut short
+  fs::remove(tmp);
+}
+
 void Asc() {
   TCurveFit fit;
   for (int i = 0; i < 6; ++i) fit.EnterStatValue(i * 0.5, std::exp(0.3 * i));
@@ -219,7 +272,67 @@ void Tables() {
   Put("fuzz_tool_table", "  1.5   2e-3   +7\n -0 inf 3\n");
 }
 
+// The data table harness: the first byte picks the reader (0 CSV with comma and both headers,
+// 1 ASC, 2 XML; see fuzz_datatable.cpp).
+void DataTables() {
+  TDataTable t;
+  t.Resize(3, 3);
+  t.SetComment("seed; \"quoted\"");
+  t.SetColName(1, "a,b");
+  t.SetRowName(2, "line\nbreak");
+  t.SetElem(1, 1, -0.0);
+  t.SetElem(2, 2, kInf);
+  t.SetElem(1, 3, 5e-324);
+  t.SetCellState(3, 3, 0x02);
+  t.SetElemNominal(3, 1, "setosa");
+  t.SetElemNominal(3, 2, "virginica");
+  t.SetMScaleType(3, stNominal);
+  t.SetRowAttrib(1, -7);
+  const char csvMode = static_cast<char>(0 + 3 * 0 + 15 + 30);  // CSV, comma, both headers
+  Put("fuzz_datatable", std::string(1, csvMode) + t.CSVText(-1, csvComma, true, true, true, true));
+  Put("fuzz_datatable", std::string(1, static_cast<char>(3 * 4)) + "a;b\n1;\"x\"\"y\"\r\n;2\n");
+  Put("fuzz_datatable", std::string(1, '\x01') + t.ASCText(-1));
+  Put("fuzz_datatable", std::string(1, '\x02') + t.XMLText(true, -1, "seed"));
+}
+
 }  // namespace
+
+// Self-organising maps: a fresh one, a trained standardised one with a comment, a cyclic one
+// with special weights' statistics, and two maps in one document.
+void Maps() {
+  TKohonen fresh;
+  TKohonen trained;
+  {
+    TMatrix d;
+    SetMat(d, 3, 12, {});
+    trained.SetTrainData(&d);
+    trained.SetSizeX(3);
+    trained.SetSizeY(2);
+    trained.SetNrOfTrnSteps(5);
+    trained.SetComment("trained <on> \"twelve\" & rows\n");
+    trained.StandardizeData();
+    RandSeed(1);
+    trained.Trainit();
+  }
+  TKohonen cyclic;
+  cyclic.SetNumInsens(2);
+  cyclic.SetSizeX(2);
+  cyclic.SetCyclic(true);
+  cyclic.MeanVec.SetVal(1, kInf);
+  cyclic.StdDevVec.SetVal(2, kNaN);
+  for (const TKohonen* k : {&fresh, &trained, &cyclic}) {
+    TMemoryStream s;
+    k->WriteToXMLStream(&s, true, "");
+    PutStream("fuzz_kohonen_xml", s);
+  }
+  TMemoryStream s;
+  const std::string open = "<?xml version=\"1.0\"?>\n<maps>\n";
+  s.Write(open.data(), open.size());
+  trained.WriteToXMLStream(&s, false, "a");
+  cyclic.WriteToXMLStream(&s, false, "b");
+  s.Write("</maps>\n", 8);
+  PutStream("fuzz_kohonen_xml", s);
+}
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -228,9 +341,12 @@ int main(int argc, char** argv) {
   }
   gRoot = argv[1];
   Vectors();
+  DataTables();
   Matrices();
+  Arrays();
   Asc();
   Numbers();
   Tables();
+  Maps();
   return 0;
 }

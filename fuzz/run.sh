@@ -19,8 +19,11 @@ dict_of() {
     vector_stream|matrix_stream) echo stream ;;
     matrix_binary) echo binary ;;
     matrix_xml) echo xml ;;
+    mat4d_block) echo block ;;
+    kohonen_xml) echo kohonen ;;
     asc_header|curvefit_asc) echo asc ;;
     stream_numbers) echo numbers ;;
+    datatable) echo table ;;
     *) echo "" ;;
   esac
 }

@@ -30,8 +30,10 @@ struct TASCHeader {
   bool RowAttribs = false;  // line 4, flag 1: each row starts with a numeric attribute
   bool ColNames = false;    // line 4, flag 2: a line of column names follows the header
   bool RowNames = false;    // line 4, flag 3: each row carries a name before its values
-  bool ColAttribs = false;  // line 4, optional flag 4: column attributes follow (unsupported by
-                            // the pair loaders, which refuse such files)
+  bool ColAttribs = false;  // line 4, optional flag 4: a line of column attributes follows (unsupported
+                            // by the pair loaders, which refuse such files)
+  bool ScaleTypes = false;  // line 4, optional flag 5: scale types and identifiers follow
+  bool CellStates = false;  // line 4, optional flag 6: each row ends with one state byte per column
 };
 
 // Codes of ReadHeaderOfASC (0 = success).
@@ -39,10 +41,10 @@ inline constexpr int32_t ascErrOpen = -1;        // file cannot be opened
 inline constexpr int32_t ascErrTruncated = -2;   // the file ends inside the header
 inline constexpr int32_t ascErrColumns = -3;     // line 2 is not a column count >= 1
 inline constexpr int32_t ascErrRows = -4;        // line 3 is not a row count >= 0
-inline constexpr int32_t ascErrFlags = -5;       // line 4 is not three or four TRUE/FALSE words
+inline constexpr int32_t ascErrFlags = -5;       // line 4 is not three, four or six TRUE/FALSE words
 
 // Reads the header of the ASC file FName into Header. Lines 2 and 3 hold a decimal integer,
-// optionally followed by white space and a ';' comment; line 4 holds three or four words TRUE or
+// optionally followed by white space and a ';' comment; line 4 holds three, four or six words TRUE or
 // FALSE (any letter case), optionally followed by a ';' comment. Returns 0 or one of the codes
 // above; on failure Header is left unchanged.
 int32_t ReadHeaderOfASC(const std::string& FName, TASCHeader& Header);

@@ -1,5 +1,6 @@
 // The small runtime the library stands on: root object and component with owner and name,
-// the base exception, byte streams, and the process-wide uniform random generator.
+// the base exception and the input/output error, byte streams, and the process-wide uniform
+// random generator.
 #pragma once
 
 #include <cstddef>
@@ -28,6 +29,23 @@ class Exception : public std::exception {
 class EMathError : public Exception {
  public:
   using Exception::Exception;
+};
+
+// The runtime's input/output error: a file could not be opened, created, read or written, or
+// holds less or other than its operation needs. The message names the operation and the file:
+// <Operation>: cannot <Action> file "<FileName>": <Reason>.
+class EInOutError : public Exception {
+ public:
+  EInOutError(const std::string& Operation, const std::string& Action, const std::string& FileName,
+              const std::string& Reason)
+      : Exception(Operation + ": cannot " + Action + " file \"" + FileName + "\": " + Reason),
+        FOperation(Operation),
+        FFileName(FileName) {}
+  const std::string& Operation() const noexcept { return FOperation; }
+  const std::string& FileName() const noexcept { return FFileName; }
+
+ private:
+  std::string FOperation, FFileName;
 };
 
 class TObject {

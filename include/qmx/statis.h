@@ -1,4 +1,5 @@
-// Module Qmx_statis: special functions and probability distributions.
+// Module Qmx_statis: special functions, probability distributions, hypothesis and outlier
+// tests, the random generator for tabulated distributions and the cross-validation driver.
 //
 // Two families live here. The classic routines (LnGamma, IncompleteGamma, IncompleteBeta, Erf,
 // the normal distribution and its quantile) keep their documented algorithms and tolerances,
@@ -13,6 +14,9 @@
 #include "qmx/basepack.h"
 #include "qmx/frame.h"
 #include "qmx/statis/fishq.h"
+#include "qmx/statis/tests.h"
+#include "qmx/statis/randgen.h"
+#include "qmx/statis/crossval.h"
 
 namespace qmx {
 

@@ -49,22 +49,25 @@ bool ParseFlag(std::string_view w, bool& Value) {
 }
 
 bool ParseFlags(std::string_view s, TASCHeader& h) {
-  bool f[4] = {false, false, false, false};
+  bool f[6] = {false, false, false, false, false, false};
   int count = 0;
   for (;;) {
     s = TrimLeft(s);
     if (s.empty() || s.front() == ';') break;
     std::size_t len = 0;
     while (len < s.size() && !IsBlank(s[len]) && s[len] != ';') ++len;
-    if (count == 4 || !ParseFlag(s.substr(0, len), f[count])) return false;
+    if (count == 6 || !ParseFlag(s.substr(0, len), f[count])) return false;
     ++count;
     s.remove_prefix(len);
   }
-  if (count < 3) return false;
+  // Flags 5 and 6 (scale types, cell states) of the data table's files come as a pair.
+  if (count < 3 || count == 5) return false;
   h.RowAttribs = f[0];
   h.ColNames = f[1];
   h.RowNames = f[2];
   h.ColAttribs = f[3];
+  h.ScaleTypes = f[4];
+  h.CellStates = f[5];
   return true;
 }
 

@@ -19,7 +19,7 @@ std::string RadixText(uint32_t v, int n, int Bits) {
   const uint32_t mask = (1u << Bits) - 1u;
   for (int d = n - 1; d >= 0; --d) {
     s[static_cast<std::size_t>(d)] = frame_detail::kHexDigits[v & mask];
-    v = Bits < 32 ? v >> Bits : 0;
+    v >>= Bits;
   }
   return s;
 }
@@ -170,8 +170,9 @@ std::string Roman(int32_t Value) {
 std::string strf(double x, int32_t Width, int32_t Decimals) {
   if (Width < 0) Width = 0;
   if (Width > 400) Width = 400;
+  if (!std::isfinite(x)) return PadLeft(NonFinite(x), Width);
   if (Decimals >= 0) return strff(x, Width, Decimals);
-  if (Decimals != -2 || !std::isfinite(x)) return SciText(x, Width);
+  if (Decimals != -2) return SciText(x, Width);
   std::string s = SciText(x, Width + 2);
   const std::size_t e = s.rfind('E');
   const bool fits = s[e + 2] == '0' && s[e + 3] == '0';
@@ -225,7 +226,11 @@ std::string EEngStr(double x, int32_t Digits) {
   const double v = math1_detail::ScalePow10(ax, -3 * k);
   int32_t dec = ad + 3 * k - e;
   if (dec < 0) dec = 0;
-  std::string s = strff(v, 1, dec);
+  // Not strff: its 100-decimal limit would cut the digits of values far below the atto group
+  // (1e-300 needs 283 decimals); a scaled double needs at most about 330 decimals or 300 digits.
+  char buf[720];
+  std::snprintf(buf, sizeof buf, "%.*f", static_cast<int>(dec > 340 ? 340 : dec), v);
+  std::string s = buf;
   if (k != 0) {
     const char* p = kPrefix[k + 6];
     const std::size_t pt = s.find('.');
@@ -238,17 +243,18 @@ std::string EEngStr(double x, int32_t Digits) {
 
 std::string DegreeToStr(double Angle, TDegreeFormat Format, int32_t Decimals) {
   Decimals = Decimals < 0 ? 0 : Decimals > 8 ? 8 : Decimals;
+  if (!std::isfinite(Angle)) return NonFinite(Angle) + (Format <= dfDegMinSec ? kDegreeSign : "");
   switch (Format) {
     case dfDecDeg:
       return strff(Angle, 1, Decimals) + kDegreeSign;
     case dfDegMin: {
-      if (!std::isfinite(Angle)) return strff(Angle, 1, Decimals) + kDegreeSign;
       const double t = SnapToInteger(RoundHalfAway(Angle * 60.0, Decimals) / 60.0);
+      if (!std::isfinite(t)) return strff(Angle, 1, Decimals) + kDegreeSign;
       return WholeDegrees(t) + kDegreeSign + " " + strff(FracAbs(t) * 60.0, Decimals + 3, Decimals) + "'";
     }
     case dfDegMinSec: {
-      if (!std::isfinite(Angle)) return strff(Angle, 1, Decimals) + kDegreeSign;
       const double t = SnapToInteger(RoundHalfAway(Angle * 3600.0, Decimals) / 3600.0);
+      if (!std::isfinite(t)) return strff(Angle, 1, Decimals) + kDegreeSign;
       const double m = SnapToInteger(FracAbs(t) * 60.0);
       return WholeDegrees(t) + kDegreeSign + " " + strff(std::trunc(m), 2, 0) + "' " +
              strff(FracAbs(m) * 60.0, Decimals + 3, Decimals) + "\"";

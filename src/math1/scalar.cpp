@@ -198,7 +198,12 @@ void CalcScalePars(int32_t NumTicks, long double StartVal, long double EndVal,
     mantissa = 5.0;
     SubTicks = 5;
   }
-  TickDist = dir * static_cast<long double>(ScalePow10(mantissa, static_cast<int32_t>(fl)));
+  // The double nearest mantissa * 10^e where a double holds it (2 * 10^-2 is the double 0.02);
+  // extended arguments beyond the double range take the extended power.
+  const long double step = std::fabs(fl) <= 300.0L
+                               ? static_cast<long double>(ScalePow10(mantissa, static_cast<int32_t>(fl)))
+                               : mantissa * std::pow(10.0L, fl);
+  TickDist = dir * step;
   FirstTick = (std::trunc(StartVal / TickDist) - 1.0L) * TickDist;
   AdvanceFirstTick(StartVal, dir, TickDist, FirstTick);
 }

@@ -620,7 +620,7 @@ int32_t TCurveFit::ImportASC(const std::string& FName) {
   if (!f) return ascErrOpen;
   TASCHeader h;
   if (const int32_t rc = ReadHeaderOfASC(f, h); rc != 0) return rc;
-  if (h.ColAttribs) return -7;
+  if (h.ColAttribs || h.ScaleTypes || h.CellStates) return -7;
   if (h.NrOfColumns != 2)
     throw EQMXMath2Error("TCurveFit.ImportASC: number of columns must be 2 (is actually " +
                          std::to_string(h.NrOfColumns) + ").");

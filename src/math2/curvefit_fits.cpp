@@ -15,12 +15,19 @@ bool NegligibleVs(long double value, long double scale, int32_t n) {
 }
 
 // Coefficient of determination 1 − SSres/SStot of a fitted curve over the first n pairs;
-// 1.0 when all y are equal.
+// 1.0 when all y are equal. Constancy is judged by the values themselves: the centred sum of
+// squares is computed two-pass, so a small spread around a large level is a true spread and
+// gets its own (possibly small) coefficient instead of a reported perfect fit.
 template <class Curve>
 double CurveR2(const std::vector<double>& X, const std::vector<double>& Y, int32_t n,
                const Curve& f) {
   long double sy = 0;
-  for (int32_t i = 0; i < n; ++i) sy += Y[std::size_t(i)];
+  bool constant = true;
+  for (int32_t i = 0; i < n; ++i) {
+    sy += Y[std::size_t(i)];
+    constant = constant && Y[std::size_t(i)] == Y[0];
+  }
+  if (constant) return 1.0;
   const long double my = sy / n;
   long double res = 0, tot = 0;
   for (int32_t i = 0; i < n; ++i) {
@@ -28,7 +35,7 @@ double CurveR2(const std::vector<double>& X, const std::vector<double>& Y, int32
     res += e * e;
     tot += v * v;
   }
-  if (NegligibleVs(tot, tot + sy * my, n)) return 1.0;
+  if (!(tot > 0)) return 1.0;
   return static_cast<double>(1.0L - res / tot);
 }
 

@@ -27,10 +27,16 @@ bool LeastSquaresSolve(TMatrix* A, const TVector* y, TVector* x, TVector* StdErr
 bool LeastSquaresSolve(double* A, int32_t m, int32_t n, const double* y, double* x,
                        double* StdErr, bool& NearSingular);
 
-// Householder QR of the column-major m x p design matrix A with the right-hand side y appended as
-// column p (A holds m * (p + 1) values and is overwritten). On return R (p x p, column-major,
-// zero below the diagonal and in the rows m..p-1 when m < p) and the first p elements of Q^T y.
+namespace math2detail {
+
+// Householder QR of the column-major m x p matrix A with the right-hand side appended as column
+// p (A holds m*(p+1) values and is overwritten). On return R (p x p, column-major, zero below the
+// diagonal and in the rows m..p-1 when m < p) and the first p elements of Q'y. A tall design
+// then needs only a decomposition of the small triangle, which has the same singular values and
+// the same least-squares solution.
 void ReduceToTriangle(std::vector<double>& A, std::size_t m, std::size_t p, std::vector<double>& R,
                       std::vector<double>& qty);
+
+}  // namespace math2detail
 
 }  // namespace qmx

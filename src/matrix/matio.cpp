@@ -583,12 +583,7 @@ bool ParseIndex(const pugi::xml_node& Cell, const char* Name, int32_t& V, bool R
   return true;
 }
 
-bool ParseElement(std::string& Chunk, XmlMatrix& Out, std::string& Error) {
-  auto res = Out.Doc.load_buffer(Chunk.data(), Chunk.size(), pugi::parse_default, pugi::encoding_utf8);
-  if (!res) {
-    Error = std::string("malformed XML: ") + res.description();
-    return false;
-  }
+bool ParseElement(XmlMatrix& Out, std::string& Error) {
   pugi::xml_node root = Out.Doc.child(kXmlMatrix);
   if (!root) {
     Error = "no matrix element";
@@ -624,8 +619,9 @@ bool ParseElement(std::string& Chunk, XmlMatrix& Out, std::string& Error) {
 
 }  // namespace
 
-bool ReadXmlMatrix(CharSource& In, const std::string& DataID, XmlMatrix& Out, std::string& Error) {
-  std::string tag, chunk;
+bool CaptureXmlElement(CharSource& In, std::string_view Name, const std::string& DataID, std::string& Chunk,
+                       std::string& Error) {
+  std::string tag;
   for (;;) {
     // Skip text up to the next markup.
     int c;
@@ -633,25 +629,25 @@ bool ReadXmlMatrix(CharSource& In, const std::string& DataID, XmlMatrix& Out, st
     }
     if (c < 0) break;
     if (!ReadMarkup(In, tag)) break;
-    if (IsSpecial(tag) || tag.empty() || tag[0] == '/' || TagName(tag) != kXmlMatrix) continue;
-    // A matrix element starts: capture it up to its matching end tag.
+    if (IsSpecial(tag) || tag.empty() || tag[0] == '/' || TagName(tag) != Name) continue;
+    // The element starts: capture it up to its matching end tag.
     std::string head = "<" + tag + ">";
-    chunk = head;
+    Chunk = head;
     int depth = tag.ends_with("/") ? 0 : 1;
     while (depth > 0) {
-      while ((c = In.Get()) >= 0 && c != '<') chunk += static_cast<char>(c);
+      while ((c = In.Get()) >= 0 && c != '<') Chunk += static_cast<char>(c);
       if (c < 0) break;
       if (!ReadMarkup(In, tag)) break;
-      chunk.append("<").append(tag).append(">");
+      Chunk.append("<").append(tag).append(">");
       if (tag.empty() || IsSpecial(tag)) continue;
       if (tag[0] == '/') --depth;
       else if (!tag.ends_with("/")) ++depth;
     }
     if (depth > 0) {
-      Error = "unterminated matrix element (truncated document)";
+      Error = "unterminated " + std::string(Name) + " element (truncated document)";
       return false;
     }
-    // Cheap id test on the start tag first: only the element asked for must be well-formed.
+    // Cheap id test on the start tag: only the element asked for must be well-formed.
     if (!DataID.empty()) {
       if (!head.ends_with("/>")) {
         head.pop_back();
@@ -661,13 +657,34 @@ bool ReadXmlMatrix(CharSource& In, const std::string& DataID, XmlMatrix& Out, st
       if (d.load_string(head.c_str()) && DataID != d.first_child().attribute(kXmlAttrDataID).value())
         continue;
     }
-    // load_buffer copies the text into Doc, so the cell texts stay valid with Out.
-    if (!ParseElement(chunk, Out, Error)) return false;
-    if (!DataID.empty() && Out.DataID != DataID) continue;
     return true;
   }
-  Error = DataID.empty() ? "no matrix element found" : "no matrix element with dataid \"" + DataID + "\"";
+  Error = DataID.empty() ? "no " + std::string(Name) + " element found"
+                         : "no " + std::string(Name) + " element with dataid \"" + DataID + "\"";
   return false;
+}
+
+bool ReadXmlElement(CharSource& In, std::string_view ElementName, const std::string& DataID,
+                    pugi::xml_document& Doc, std::string& Error) {
+  std::string chunk;
+  for (;;) {
+    if (!CaptureXmlElement(In, ElementName, DataID, chunk, Error)) return false;
+    // load_buffer copies the text into Doc, so texts taken from it stay valid with Doc.
+    // Blank-only texts are kept: a name of blanks is still a name.
+    auto res = Doc.load_buffer(chunk.data(), chunk.size(), pugi::parse_default | pugi::parse_ws_pcdata_single,
+                               pugi::encoding_utf8);
+    if (!res) {
+      Error = std::string("malformed XML: ") + res.description();
+      return false;
+    }
+    if (!DataID.empty() && DataID != Doc.first_child().attribute(kXmlAttrDataID).value()) continue;
+    return true;
+  }
+}
+
+bool ReadXmlMatrix(CharSource& In, const std::string& DataID, XmlMatrix& Out, std::string& Error) {
+  if (!ReadXmlElement(In, kXmlMatrix, DataID, Out.Doc, Error)) return false;
+  return ParseElement(Out, Error);
 }
 
 bool XmlDenseLayoutND(const XmlMatrix& M, std::vector<std::size_t>& Order, std::string& Error) {

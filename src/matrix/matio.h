@@ -252,6 +252,24 @@ class TStreamSource : public CharSource {
   std::size_t FPos = 0;
 };
 
+// A text in memory from a start offset; Pos() is the offset of the next unread byte.
+class StringSource : public CharSource {
+ public:
+  StringSource(std::string_view Text, std::size_t Start) : FText(Text), FPos(Start) {}
+  int Get() override { return FPos < FText.size() ? static_cast<unsigned char>(FText[FPos++]) : -1; }
+  std::size_t Pos() const noexcept { return FPos; }
+
+ private:
+  std::string_view FText;
+  std::size_t FPos;
+};
+
+// Scans In for the next element named ElementName whose dataid attribute equals DataID (any such
+// element when DataID is empty), also inside enclosing elements, and parses only that element
+// into Doc. Returns false with Error set when none is found or the one found is malformed.
+bool ReadXmlElement(CharSource& In, std::string_view ElementName, const std::string& DataID,
+                    pugi::xml_document& Doc, std::string& Error);
+
 // One parsed matrix element.
 struct XmlCellRef {
   int32_t Col = 0, Row = 0, Layer = 0, Slot = 0;  // 0 = attribute absent
@@ -265,6 +283,12 @@ struct XmlMatrix {
   std::vector<XmlCellRef> Cells;  // document order; Text points into Doc
   pugi::xml_document Doc;
 };
+
+// Scans In for the next element named Name whose dataid attribute equals DataID (any such element
+// when DataID is empty), also inside enclosing elements, and copies its text, start tag to
+// matching end tag, into Chunk. False with Error set when none is found or it is truncated.
+bool CaptureXmlElement(CharSource& In, std::string_view Name, const std::string& DataID, std::string& Chunk,
+                       std::string& Error);
 
 // Scans In for the next matrix element whose dataid equals DataID (any element when DataID is
 // empty), also inside enclosing elements, and parses it into Out. Returns false with Error set

@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "matrix/nd_impl.h"
 #include "qmx/vector.h"
 
 namespace qmx {
@@ -518,22 +519,21 @@ int32_t TIntMatrix::Trace() const {
 
 void TIntMatrix::MinMax(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow,
                         int32_t& Minimum, int32_t& Maximum) const {
-  Minimum = 2147483647;
-  Maximum = -2147483647;
-  if (FNCol <= 0 || FNRow <= 0) return;
-  MakeValidColRange(LowCol, HighCol);
-  MakeValidRowRange(LowRow, HighRow);
-  auto take = [&](int32_t v) {
-    if (v < Minimum) Minimum = v;
-    if (v > Maximum) Maximum = v;
-  };
-  if (FIsSparse) {
-    // Only stored values take part; unstored zeros do not.
-    for (const auto& e : SpMat)
-      if (e.colidx >= LowCol && e.colidx <= HighCol && e.rowidx >= LowRow && e.rowidx <= HighRow) take(e.value);
-  } else {
-    ForEachCell(*this, LowCol, HighCol, LowRow, HighRow, [&](int32_t, int32_t, int32_t v) { take(v); });
+  // The first value replaces the start values, so -2147483648 is reported as it is.
+  ndimpl::TExtremes<int32_t> e(2147483647, -2147483647);
+  if (FNCol > 0 && FNRow > 0) {
+    MakeValidColRange(LowCol, HighCol);
+    MakeValidRowRange(LowRow, HighRow);
+    if (FIsSparse) {
+      // Only stored values take part; unstored zeros do not.
+      for (const auto& el : SpMat)
+        if (el.colidx >= LowCol && el.colidx <= HighCol && el.rowidx >= LowRow && el.rowidx <= HighRow) e.Take(el.value);
+    } else {
+      ForEachCell(*this, LowCol, HighCol, LowRow, HighRow, [&](int32_t, int32_t, int32_t v) { e.Take(v); });
+    }
   }
+  Minimum = e.Min;
+  Maximum = e.Max;
 }
 
 void TIntMatrix::MeanVar(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow,
@@ -820,7 +820,8 @@ double TIntMatrix::Percentile(double prob, int32_t LowCol, int32_t LowRow, int32
   MakeValidRowRange(lr, hr);
   const int64_t n = int64_t(hc - lc + 1) * (hr - lr + 1);
   if (SampleSize <= 0 || SampleSize >= n) return Percentile(prob, LowCol, LowRow, HighCol, HighRow);
-  Randomize();
+  // A generator of the call's own: the process-wide one is neither reseeded nor advanced.
+  ndimpl::TSampleRandom rnd;
   std::vector<int32_t> x;
   try {
     x.resize(static_cast<std::size_t>(SampleSize));
@@ -829,8 +830,8 @@ double TIntMatrix::Percentile(double prob, int32_t LowCol, int32_t LowRow, int32
   }
   int32_t zeros = 0, negs = 0;
   for (auto& v : x) {
-    int32_t c = lc + RandomInt(hc - lc + 1);
-    int32_t r = lr + RandomInt(hr - lr + 1);
+    const auto c = lc + static_cast<int32_t>(rnd.Next(hc - lc + 1));
+    const auto r = lr + static_cast<int32_t>(rnd.Next(hr - lr + 1));
     v = GetVal(c, r);
     zeros += v == 0;
     negs += v < 0;
@@ -1047,13 +1048,15 @@ void TIntMatrix::EdgeVector(TOrientation Orient, TEdgeOp EdgeOp, TVector* DestVe
   const int32_t len = perRow ? FNCol : FNRow;
   std::vector<double> acc(static_cast<std::size_t>(std::max(n, 0)),
                           EdgeOp == eopMin ? uc_MaxDouble : EdgeOp == eopMax ? -uc_MaxDouble : 0.0);
+  // Extremes take the first value of a line, so values beyond the start values are kept.
+  std::vector<char> seen(acc.size(), 0);
   if (FNCol > 0 && FNRow > 0)
     ForEachCell(*this, 1, FNCol, 1, FNRow, [&](int32_t c, int32_t r, int32_t v) {
-      double& a = acc[static_cast<std::size_t>((perRow ? r : c) - 1)];
+      const auto i = static_cast<std::size_t>((perRow ? r : c) - 1);
       switch (EdgeOp) {
-        case eopMin: if (v < a) a = v; break;
-        case eopMax: if (v > a) a = v; break;
-        default: a += v;
+        case eopMin: ndimpl::TakeEdge<false>(acc[i], seen[i], v); break;
+        case eopMax: ndimpl::TakeEdge<true>(acc[i], seen[i], v); break;
+        default: acc[i] += v;
       }
     });
   DestVec->Resize(n);

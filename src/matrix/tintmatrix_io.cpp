@@ -169,32 +169,15 @@ struct TIntMatrixIO {
 // ---- XML ----------------------------------------------------------------------------------------
 
 bool TIntMatrix::ReadFromXMLStream(TStream* InStream, const std::string& DataID) {
-  if (!InStream) return false;
-  const int64_t start = InStream->Position();
-  bool ok;
-  {
-    TStreamSource src(*InStream);
-    ok = TIntMatrixIO::ReadXml(*this, src, DataID);
-  }
-  if (!ok) InStream->SetPosition(start);
-  return ok;
+  return XmlReadFromStream(InStream, [&](CharSource& s) { return TIntMatrixIO::ReadXml(*this, s, DataID); });
 }
 
 bool TIntMatrix::ReadFromOpenXMLFile(std::istream& InFile, const std::string& DataID) {
-  const auto start = InFile.tellg();
-  IStreamSource src(InFile);
-  if (TIntMatrixIO::ReadXml(*this, src, DataID)) return true;
-  // Leave the file where the search began, so that another object can be looked for.
-  InFile.clear();
-  if (start != std::istream::pos_type(-1)) InFile.seekg(start);
-  return false;
+  return XmlReadFromOpenFile(InFile, [&](CharSource& s) { return TIntMatrixIO::ReadXml(*this, s, DataID); });
 }
 
 bool TIntMatrix::LoadFromXMLFile(const std::string& FName, const std::string& DataID) {
-  std::ifstream in(FName, std::ios::binary);
-  if (!in) return false;
-  IStreamSource src(in);
-  return TIntMatrixIO::ReadXml(*this, src, DataID);
+  return XmlLoadFromFile(FName, [&](CharSource& s) { return TIntMatrixIO::ReadXml(*this, s, DataID); });
 }
 
 void TIntMatrix::WriteToOpenXMLFile(std::ostream& OutFile, bool CreateHeader, const std::string& DataID) const {

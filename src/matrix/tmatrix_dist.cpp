@@ -9,6 +9,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "matrix/nd_impl.h"
 #include "qmx/matrix/tmatrix.h"
 #include "qmx/vector.h"
 
@@ -58,32 +59,25 @@ void TMatrix::EdgeVector(TOrientation Orient, TEdgeOp EdgeOp, TVector* DestVec) 
                           : EdgeOp == eopMax ? -uc_MaxDouble
                                              : 0.0);
   // Column by column in storage order; for per-row results each column updates every line.
+  // Extremes take the first comparable value of a line (NaNs are passed over), so values beyond
+  // the start values, such as infinities, are kept.
+  std::vector<char> seen(acc.size(), 0);
   for (int32_t c = 1; c <= FNCol && FNRow > 0; ++c) {
     const double* col = ColumnData(c);
     if (perRow) {
-      for (int32_t r = 0; r < FNRow; ++r) {
-        const double x = col[r];
-        double& a = acc[r];
-        if (EdgeOp == eopMin) {
-          if (x < a) a = x;
-        } else if (EdgeOp == eopMax) {
-          if (x > a) a = x;
-        } else {
-          a += x;
-        }
-      }
+      if (EdgeOp == eopMin)
+        for (int32_t r = 0; r < FNRow; ++r) ndimpl::TakeEdge<false>(acc[r], seen[r], col[r]);
+      else if (EdgeOp == eopMax)
+        for (int32_t r = 0; r < FNRow; ++r) ndimpl::TakeEdge<true>(acc[r], seen[r], col[r]);
+      else
+        for (int32_t r = 0; r < FNRow; ++r) acc[r] += col[r];
+    } else if (EdgeOp == eopMin || EdgeOp == eopMax) {
+      ndimpl::TExtremes<double> e(acc[c - 1], acc[c - 1]);
+      e.Take(col, static_cast<std::size_t>(FNRow));
+      acc[c - 1] = EdgeOp == eopMin ? e.Min : e.Max;
     } else {
-      double a = acc[c - 1];
-      for (int32_t r = 0; r < FNRow; ++r) {
-        const double x = col[r];
-        if (EdgeOp == eopMin) {
-          if (x < a) a = x;
-        } else if (EdgeOp == eopMax) {
-          if (x > a) a = x;
-        } else {
-          a += x;
-        }
-      }
+      double a = 0.0;
+      for (int32_t r = 0; r < FNRow; ++r) a += col[r];
       acc[c - 1] = a;
     }
   }

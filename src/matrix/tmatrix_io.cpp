@@ -53,18 +53,8 @@ static void CopyBlockIn(double* Data, int32_t Stride, const BlockHeader& H, cons
 namespace {
 
 std::string XmlTextOf(const TMatrix& M, bool CreateHeader, const std::string& DataID) {
-  std::string out, num;
-  out.reserve(static_cast<std::size_t>(M.NrOfColumns()) * static_cast<std::size_t>(std::max(M.NrOfRows(), 0)) * 40 + 200);
-  if (CreateHeader) XmlDeclaration(out);
-  XmlBegin(out, "TMatrix", DataID.empty() ? M.DataID() : DataID, false, M.NrOfColumns(), M.NrOfRows());
-  for (int32_t c = 1; c <= M.NrOfColumns(); ++c)
-    for (int32_t r = 1; r <= M.NrOfRows(); ++r) {
-      num.clear();
-      AppendDouble(num, M.Cell(c, r));
-      XmlCell(out, c, r, num);
-    }
-  XmlEnd(out);
-  return out;
+  return XmlArrayText("TMatrix", DataID.empty() ? M.DataID() : DataID, CreateHeader, M.NrOfColumns(),
+                      std::max(M.NrOfRows(), 0), 0, 0, [&](int32_t c, int32_t r, int32_t, int32_t) { return M.Cell(c, r); });
 }
 
 // Any two-dimensional element whose cells are numbers: a dense one lists every cell, a sparse
@@ -101,51 +91,27 @@ bool ParseXml(CharSource& Src, const std::string& DataID, Loaded& L, std::string
 
 }  // namespace
 
-bool TMatrix::ReadFromXMLStream(TStream* InStream, const std::string& DataID) {
-  if (!InStream) return false;
-  const int64_t start = InStream->Position();
+// Parses the element and commits it when valid.
+static bool ReadXmlInto(TMatrix& M, CharSource& Src, const std::string& DataID) {
   Loaded L;
   std::string id;
-  bool ok;
-  {
-    TStreamSource src(*InStream);
-    ok = ParseXml(src, DataID, L, id);
-  }
-  if (!ok) {
-    InStream->SetPosition(start);
-    return false;
-  }
-  FMat.swap(L.V);
-  FNCol = L.NC;
-  FNRow = L.NR;
-  FDataID = id;
-  Changed();
+  if (!ParseXml(Src, DataID, L, id)) return false;
+  M.AdoptCells(std::move(L.V), L.NC, L.NR);
+  M.SetDataID(id);
+  M.Changed();
   return true;
+}
+
+bool TMatrix::ReadFromXMLStream(TStream* InStream, const std::string& DataID) {
+  return XmlReadFromStream(InStream, [&](CharSource& s) { return ReadXmlInto(*this, s, DataID); });
 }
 
 bool TMatrix::ReadFromOpenXMLFile(std::istream& InFile, const std::string& DataID) {
-  const auto start = InFile.tellg();
-  Loaded L;
-  std::string id;
-  IStreamSource src(InFile);
-  if (!ParseXml(src, DataID, L, id)) {
-    // Leave the file where the search began, so that another object can be looked for.
-    InFile.clear();
-    if (start != std::istream::pos_type(-1)) InFile.seekg(start);
-    return false;
-  }
-  FMat.swap(L.V);
-  FNCol = L.NC;
-  FNRow = L.NR;
-  FDataID = id;
-  Changed();
-  return true;
+  return XmlReadFromOpenFile(InFile, [&](CharSource& s) { return ReadXmlInto(*this, s, DataID); });
 }
 
 bool TMatrix::LoadFromXMLFile(const std::string& FName, const std::string& DataID) {
-  std::ifstream in(FName, std::ios::binary);
-  if (!in) return false;
-  return ReadFromOpenXMLFile(in, DataID);
+  return XmlLoadFromFile(FName, [&](CharSource& s) { return ReadXmlInto(*this, s, DataID); });
 }
 
 void TMatrix::WriteToOpenXMLFile(std::ostream& OutFile, bool CreateHeader, const std::string& DataID) const {
@@ -325,9 +291,7 @@ bool TMatrix::LoadBinary(const std::string& FName) {
   }
   if (h.Count > 0 && !rd.Get(std::span<double>(m.data(), static_cast<std::size_t>(h.Count)))) return false;
   if (!rd.Finish()) return false;
-  FMat.swap(m);
-  FNCol = h.NCols;
-  FNRow = h.NRows;
+  AdoptCells(std::move(m), h.NCols, h.NRows);
   FDataID = h.DataID;
   Changed();
   return true;

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "matrix/nd_impl.h"
 #include "qmx/math1.h"
 #include "qmx/matrix/tmatrix.h"
 #include "qmx/vector.h"
@@ -53,32 +54,18 @@ std::vector<double> CopyBlock(const TMatrix& m, const TBlock& b) {
   return v;
 }
 
-// 0-based rank k of a percentile among n values: n*prob/100 to the nearest (halves to even),
-// at most n-1.
-int32_t PercentileRank(std::size_t n, double prob) {
-  const double k = std::nearbyint(static_cast<double>(n) * prob / 100.0);
-  return static_cast<int32_t>(std::min(k, static_cast<double>(n - 1)));
-}
-
-double ClampProb(double prob) {
-  if (!(prob >= 0.0)) return 0.0;  // also NaN
-  return prob > 100.0 ? 100.0 : prob;
-}
-
 }  // namespace
 
 void TMatrix::MinMax(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow,
                      double& Minimum, double& Maximum) const {
-  Minimum = uc_MaxReal;
-  Maximum = -uc_MaxReal;
-  if (!HasCells()) return;
-  double mn = uc_MaxReal, mx = -uc_MaxReal;
-  ForBlock(*this, Normalised(*this, LowCol, LowRow, HighCol, HighRow), [&](double x) {
-    if (x < mn) mn = x;
-    if (x > mx) mx = x;
-  });
-  Minimum = mn;
-  Maximum = mx;
+  ndimpl::TExtremes<double> e(uc_MaxReal, -uc_MaxReal);
+  if (HasCells()) {
+    const TBlock b = Normalised(*this, LowCol, LowRow, HighCol, HighRow);
+    for (int32_t c = b.lc; c <= b.hc; ++c)
+      e.Take(ColumnData(c) + (b.lr - 1), static_cast<std::size_t>(b.hr - b.lr + 1));
+  }
+  Minimum = e.Min;
+  Maximum = e.Max;
 }
 
 void TMatrix::MeanVar(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow,
@@ -210,40 +197,33 @@ bool TMatrix::Quartiles(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t
 
 double TMatrix::Percentile(double prob, int32_t LowCol, int32_t LowRow, int32_t HighCol,
                            int32_t HighRow) const {
-  prob = ClampProb(prob);
+  prob = ndimpl::ClampProb(prob);
   if (!HasCells()) return 0.0;
   std::vector<double> x = CopyBlock(*this, Normalised(*this, LowCol, LowRow, HighCol, HighRow));
-  const int32_t n = static_cast<int32_t>(x.size());
-  return QuickSelect(std::span<double>(x), PercentileRank(x.size(), prob), 0, n - 1);
+  return ndimpl::SelectRank(x, ndimpl::SelectionRank(x.size(), prob));
 }
 
 double TMatrix::Percentile(double prob, int32_t LowCol, int32_t LowRow, int32_t HighCol,
                            int32_t HighRow, int32_t SampleSize) const {
-  prob = ClampProb(prob);
+  prob = ndimpl::ClampProb(prob);
   if (!HasCells()) return 0.0;
   const TBlock b = Normalised(*this, LowCol, LowRow, HighCol, HighRow);
   if (SampleSize <= 0 || static_cast<std::size_t>(SampleSize) >= b.Count())
     return Percentile(prob, b.lc, b.lr, b.hc, b.hr);
-  std::vector<double> s;
-  try {
-    s.resize(static_cast<std::size_t>(SampleSize));
-  } catch (const std::bad_alloc&) {
-    RaiseComponentError<EQMXMatrixError>(this, ": not enough memory on heap");
-  }
-  // Drawn from the process-wide generator without reseeding, so a host that seeded it gets
-  // reproducible estimates.
+  std::vector<double> s = ndimpl::AllocValues(this, static_cast<std::size_t>(SampleSize));
+  // A generator of the call's own: the process-wide one is neither reseeded nor advanced.
+  ndimpl::TSampleRandom rnd;
   const int32_t nc = b.hc - b.lc + 1, nr = b.hr - b.lr + 1;
   int32_t z = 0, g = 0;
   for (double& v : s) {
-    const int32_t c = b.lc + RandomInt(nc);
-    const int32_t r = b.lr + RandomInt(nr);
+    const auto c = b.lc + static_cast<int32_t>(rnd.Next(nc));
+    const auto r = b.lr + static_cast<int32_t>(rnd.Next(nr));
     v = Cell(c, r);
     if (v == 0.0) ++z;
     if (v < 0.0) ++g;
   }
   const double p = prob / 100.0, ss = static_cast<double>(SampleSize);
-  if (p <= g / ss || p >= (z + g) / ss)
-    return QuickSelect(std::span<double>(s), PercentileRank(s.size(), prob), 0, SampleSize - 1);
+  if (p <= g / ss || p >= (z + g) / ss) return ndimpl::SelectRank(s, ndimpl::SelectionRank(s.size(), prob));
   return 0.0;
 }
 

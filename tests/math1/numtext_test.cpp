@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "math1/message_util.h"
 #include "qmx/math1.h"
 
 using namespace qmx;
@@ -31,6 +32,7 @@ TEST(Strf, FixedAndScientificLayouts) {
   EXPECT_EQ(strf(1e-150, 10, -2), "**********");
   EXPECT_EQ(strf(std::numeric_limits<double>::infinity(), 6, -1), "   Inf");
   EXPECT_EQ(strf(std::nan(""), 4, -2), " NaN");
+  EXPECT_EQ(strf(-HUGE_VAL, 6, 2), "  -Inf");
 }
 
 TEST(MakeEFormat, MantissaBelowOneAndTwoDigitExponent) {
@@ -60,6 +62,11 @@ TEST(EEngStr, PrefixesGroupsAndDecadeBoundaries) {
   EXPECT_EQ(EEngStr(4.7e-12, 2), "4.7p");
   EXPECT_EQ(EEngStr(4700, 1), "5k");  // no decimal point: the prefix is appended
   EXPECT_EQ(EEngStr(1e-21, 2), "0.0010a");
+  EXPECT_EQ(EEngStr(-1e-300, 2), "-0." + std::string(281, '0') + "10a");  // all decimals kept
+  const std::string big = EEngStr(1.5e300, 2);  // 1.5e288 tera: 289 digits, the double's exact ones
+  EXPECT_EQ(big.size(), 290u);
+  EXPECT_EQ(big.substr(0, 16), "1500000000000000");
+  EXPECT_EQ(big.back(), 'T');
   EXPECT_EQ(EEngStr(0, 3), "0.00");
   EXPECT_EQ(EEngStr(0, 0), "0");
   EXPECT_EQ(EEngStr(4700, 30), EEngStr(4700, 9));
@@ -77,6 +84,9 @@ TEST(DegreeToStr, AllFormats) {
   // 59.9999 minutes round up into the next degree.
   EXPECT_EQ(DegreeToStr(1.0 + 59.9999 / 60.0, dfDegMin, 2), "2" + kDeg + "  0.00'");
   EXPECT_EQ(DegreeToStr(3.14159, dfPlain, 3), "3.142");
+  EXPECT_EQ(DegreeToStr(1e306, dfDegMinSec, 0).substr(0, 4), "1000");  // too large to split
+  EXPECT_EQ(DegreeToStr(std::nan(""), dfDegMin, 0), "NaN" + kDeg);
+  EXPECT_EQ(DegreeToStr(-HUGE_VAL, dfPlain, 0), "-Inf");
   EXPECT_EQ(DegreeToStr(3.14159, dfPlain, 20), "3.14159000");
 }
 
@@ -94,18 +104,9 @@ TEST(HexImages, RoundTripAndMessages) {
   }
   const long double e = 1.0L / 3.0L;
   EXPECT_EQ(HexToExtended(FPNumToHex(e)), e);
-  try {
-    HexToDouble("3FF000000000000");
-    FAIL();
-  } catch (const EQMXError& ex) {
-    EXPECT_STREQ(ex.what(), "HexToDouble: invalid hex string \"3FF000000000000\"");
-  }
-  try {
-    HexToSingle("3F80000G");
-    FAIL();
-  } catch (const EQMXError& ex) {
-    EXPECT_STREQ(ex.what(), "HexToSingle: invalid hex string \"3F80000G\"");
-  }
+  EXPECT_EQ(MessageOf<EQMXError>([&] { HexToDouble("3FF000000000000"); }),
+            "HexToDouble: invalid hex string \"3FF000000000000\"");
+  EXPECT_EQ(MessageOf<EQMXError>([&] { HexToSingle("3F80000G"); }), "HexToSingle: invalid hex string \"3F80000G\"");
   EXPECT_THROW(HexToExtended(""), EQMXError);
 }
 

@@ -5,6 +5,7 @@
 #include <numbers>
 #include <vector>
 
+#include "math1/message_util.h"
 #include "qmx/math1.h"
 
 using namespace qmx;
@@ -21,16 +22,8 @@ TEST(Polynomial, SumsFromConstantTermAndChecksOrder) {
   EXPECT_DOUBLE_EQ(Polynomial(c, 0, 1e300), 1.0);
   EXPECT_DOUBLE_EQ(CenteredPolynomial(c, 2, 4.0, 1.0), 10.0);
   for (int order : {-1, 3}) {
-    EXPECT_THROW(
-        {
-          try {
-            Polynomial(c, order, 1.0);
-          } catch (const EQMXMath1Error& e) {
-            EXPECT_STREQ(e.what(), "Polynomial: invalid order of polynomial");
-            throw;
-          }
-        },
-        EQMXMath1Error);
+    EXPECT_EQ(MessageOf<EQMXMath1Error>([&] { Polynomial(c, order, 1.0); }),
+              "Polynomial: invalid order of polynomial");
     EXPECT_THROW(CenteredPolynomial(c, order, 1.0, 0.0), EQMXMath1Error);
   }
   EXPECT_THROW(Polynomial(std::span<const double>(), 0, 1.0), EQMXMath1Error);
@@ -62,18 +55,10 @@ TEST(InterpolXYTable, PivotsExtrapolationAndRaggedTables) {
   // y shorter than x: only complete rows are used.
   const TDouble2DArray ragged{{0.0, 1.0, 2.0, 3.0}, {0.0, 1.0}};
   EXPECT_DOUBLE_EQ(InterpolXYTable(3.0, ragged), 3.0);
-  try {
-    InterpolXYTable(1.0, TDouble2DArray{{0.0, 1.0}});
-    FAIL();
-  } catch (const EQMXMath1Error& e) {
-    EXPECT_STREQ(e.what(), "InterpolXYTable: pivot array must contain 2 columns");
-  }
-  try {
-    InterpolXYTable(1.0, TDouble2DArray{{0.0, 1.0}, {1.0}});
-    FAIL();
-  } catch (const EQMXMath1Error& e) {
-    EXPECT_STREQ(e.what(), "InterpolXYTable: pivot array must contain at least 2 rows");
-  }
+  EXPECT_EQ(MessageOf<EQMXMath1Error>([&] { InterpolXYTable(1.0, TDouble2DArray{{0.0, 1.0}}); }),
+            "InterpolXYTable: pivot array must contain 2 columns");
+  EXPECT_EQ(MessageOf<EQMXMath1Error>([&] { InterpolXYTable(1.0, TDouble2DArray{{0.0, 1.0}, {1.0}}); }),
+            "InterpolXYTable: pivot array must contain at least 2 rows");
   EXPECT_THROW(InterpolXYTable(1.0, TDouble2DArray{}), EQMXMath1Error);
   EXPECT_DOUBLE_EQ(InterpolZofXYRect(0.0, 1.0, 2.0, 3.0, 0.5, 0.5), 1.5);
 }
@@ -137,6 +122,14 @@ TEST(CalcScalePars, WorkedAxes) {
   CalcScalePars(1000, 1e22L, 1e22L + 2048.0L, first, dist, sub);
   EXPECT_EQ(dist, 2.0L);
   EXPECT_EQ(first, 1e22L);
+  // Extended arguments beyond the double range: 1e3000 over 4 ticks gives 2e2999.
+  CalcScalePars(4, 0, 1e3000L, first, dist, sub);
+  EXPECT_NEAR(static_cast<double>(dist / 1e2999L), 2.0, 1e-15);
+  EXPECT_EQ(sub, 4);
+  // Negative counts take unit ticks instead of the logarithm of a negative number.
+  CalcScalePars(-3, 0.5L, 5, first, dist, sub);
+  EXPECT_EQ(dist, 1.0L);
+  EXPECT_EQ(first, 1.0L);
 }
 
 TEST(IntPosNeg, CeilingFloorAndSaturation) {
@@ -211,12 +204,8 @@ TEST(ConvertDegrees, AllDirectionsAndRanges) {
   EXPECT_DOUBLE_EQ(m, 20);
   EXPECT_DOUBLE_EQ(s, 15);
   d = 3, m = 61, s = 0;
-  try {
-    ConvertDegrees(d, m, s, dfDecDeg, dfDegMin);
-    FAIL();
-  } catch (const EQMXMath1Error& e) {
-    EXPECT_STREQ(e.what(), "ConvertDegrees: invalid range of minutes");
-  }
+  EXPECT_EQ(MessageOf<EQMXMath1Error>([&] { ConvertDegrees(d, m, s, dfDecDeg, dfDegMin); }),
+            "ConvertDegrees: invalid range of minutes");
   m = 1, s = -1;
   EXPECT_THROW(ConvertDegrees(d, m, s, dfDecDeg, dfDegMin), EQMXMath1Error);
   m = 1, s = 1;

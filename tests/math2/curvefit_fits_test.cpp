@@ -588,3 +588,37 @@ TEST(CurveFitSmoothing, IntermediateFactorSatisfiesTheOptimalityConditions) {
   EXPECT_GT(fq, 0.3);
   EXPECT_LT(fq, 1.0);
 }
+
+TEST(CurveFitLinearised, FitQualOfSmallSpreadAroundLargeLevelIsNotPerfect) {
+  // Twelve values 1e6 +- 1e-4 (a pattern with little trend) against x = 0.4..4.8.
+  const double dev[12] = {1, -1, 1, 1, -1, -1, 1, -1, -1, 1, 1, -1};
+  TCurveFit cf;
+  std::vector<double> xs, ys;
+  for (int i = 0; i < 12; ++i) {
+    xs.push_back(0.4 * (i + 1));
+    ys.push_back(1e6 + 1e-4 * dev[i]);
+    cf.EnterStatValue(xs.back(), ys.back());
+  }
+  auto r2 = [&](auto f) {
+    long double my = 0, res = 0, tot = 0;
+    for (double y : ys) my += y;
+    my /= 12;
+    for (int i = 0; i < 12; ++i) {
+      res += (ys[i] - f(xs[i])) * (ys[i] - f(xs[i]));
+      tot += (ys[i] - my) * (ys[i] - my);
+    }
+    return static_cast<double>(1 - res / tot);
+  };
+  double k0, k1, q;
+  cf.CalcLogFit(k0, k1, q);
+  EXPECT_LT(q, 0.2);
+  EXPECT_NEAR(q, r2([&](double x) { return k0 + k1 * std::log(x); }), 1e-3);
+  cf.CalcExponentialFit(k0, k1, q);
+  EXPECT_LT(q, 0.2);
+  EXPECT_NEAR(q, r2([&](double x) { return k0 * std::exp(k1 * x); }), 1e-3);
+  // Exactly constant y are still a perfect fit.
+  TCurveFit c2;
+  for (int i = 1; i <= 5; ++i) c2.EnterStatValue(i, 1e6);
+  c2.CalcExponentialFit(k0, k1, q);
+  EXPECT_EQ(q, 1.0);
+}

@@ -53,7 +53,7 @@ TEST(ReduceToTriangle, MatchesPlainLoopsBitForBit) {
     if (p >= 3)
       for (std::size_t i = 0; i < m; ++i) A[2 * m + i] = 0.0;
     std::vector<double> B = A, R1, R2, q1, q2;
-    qmx::ReduceToTriangle(A, m, p, R1, q1);
+    qmx::math2detail::ReduceToTriangle(A, m, p, R1, q1);
     PlainReduce(B, m, p, R2, q2);
     EXPECT_EQ(R1, R2) << m << " x " << p;
     EXPECT_EQ(q1, q2) << m << " x " << p;

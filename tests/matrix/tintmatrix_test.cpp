@@ -370,7 +370,7 @@ TEST(TIntMatrixDense, MinMaxStartValues) {
   int32_t mn, mx;
   m.MinMax(0, 0, 0, 0, mn, mx);
   EXPECT_EQ(mn, -2147483647 - 1);
-  EXPECT_EQ(mx, -2147483647);  // nothing was above the start value
+  EXPECT_EQ(mx, -2147483647 - 1);  // the only value is also the largest, beyond the start value
   TIntMatrix e;
   e.Resize(0, 0);
   e.MinMax(0, 0, 0, 0, mn, mx);

@@ -242,6 +242,26 @@ TEST(Tool, EveryCommandPrintsJson) {
   EXPECT_NEAR(dj["value"].num, 0.9331927987311419, 1e-9);  // Phi(1.5), to the incomplete gamma's accuracy
 }
 
+TEST(Tool, ScaleAndNumberTexts) {
+  const J s = ParseJson(Qmx("scale 0 100 --ticks 4 --json").out);
+  EXPECT_EQ(s["tick_distance"].num, 20);
+  EXPECT_EQ(s["first_tick"].num, 0);
+  EXPECT_EQ(s["sub_ticks"].num, 4);
+  ASSERT_EQ(s["ticks"].arr.size(), 6u);  // 0, 20, ..., 100
+  EXPECT_EQ(s["ticks"].arr[5].num, 100);
+  EXPECT_EQ(s["range_round125"].num, 100);
+  const J n = ParseJson(Qmx("num 1994 --json").out);
+  EXPECT_EQ(n["roman"].str, "MCMXCIV");
+  EXPECT_EQ(n["hex"].str, "000007CA");
+  EXPECT_EQ(n["double_hex"].str, "409F280000000000");
+  EXPECT_EQ(Qmx("num 4700 --eng -2").out, "  engineering  4k7\n");
+  EXPECT_EQ(Qmx("num --from-hex 3FF0000000000000").out, "1\n");
+  EXPECT_NE(Qmx("num --from-hex 3FF000").rc, 0);
+  EXPECT_NE(Qmx("num 1.5 --roman").rc, 0);
+  EXPECT_NE(Qmx("num 12abc").rc, 0);
+  EXPECT_NE(Qmx("scale 0 nan").rc, 0);
+}
+
 pugi::xml_document Svg(const std::string& args, const std::string& name) {
   const std::string path = testing::TempDir() + "/" + name;
   std::remove(path.c_str());
@@ -287,4 +307,89 @@ TEST(Tool, DemoPlotsRender) {
   }
 }
 
+TEST(Tool, TableAndDescribeReadThroughTheDataTable) {
+  const J t = ParseJson(Qmx("table " + Iris() + " --json").out);
+  EXPECT_EQ(t["columns"].num, 5);
+  EXPECT_EQ(t["rows"].num, 150);
+  ASSERT_EQ(t["column_list"].arr.size(), 5u);
+  const J& species = t["column_list"].arr[4];
+  EXPECT_EQ(species["scale"].str, "Nominal");
+  ASSERT_EQ(species["identifiers"].arr.size(), 3u);
+  EXPECT_EQ(species["identifiers"].arr[0].str, "setosa");
+  EXPECT_EQ(t["column_list"].arr[2]["maximum"].num, 6.9);
+  EXPECT_EQ(t["crc_cell_states"].str.size(), 64u);
+  // A nominal column is described by its frequencies; empty cells are counted and skipped.
+  const J s = ParseJson(Qmx("describe " + Iris() + " --column species --json").out);
+  EXPECT_EQ(s["frequencies"]["versicolor"].num, 50);
+  const std::string f = testing::TempDir() + "/tool_empty.csv";
+  std::FILE* out = std::fopen(f.c_str(), "w");
+  std::fputs("a;b\n1;2\n;3\n4;\n5;6\n", out);
+  std::fclose(out);
+  const J d = ParseJson(Qmx("describe " + f + " --column b --json").out);
+  EXPECT_EQ(d["count"].num, 3);
+  EXPECT_EQ(d["empty"].num, 1);
+  EXPECT_NEAR(d["mean"].num, 11.0 / 3.0, 1e-12);
+  EXPECT_NE(Qmx("table /nonexistent/file.csv").rc, 0);
+}
+
 }  // namespace
+
+// Training, saving and applying a map: every object is counted once, and the iris setosa plants
+// (lines 2 to 51, separable from the other species) share no cell with the others.
+TEST(Tool, SomTrainsSavesAndApplies) {
+  const std::string map = testing::TempDir() + "/tool_som.xml";
+  std::remove(map.c_str());
+  const Result t = Qmx("som " + Iris() + " --size 6x4 --standardize --seed 3 --steps 40 --save " + map + " --json");
+  ASSERT_EQ(t.rc, 0);
+  const J tj = ParseJson(t.out);
+  double hits = 0;
+  ASSERT_EQ(tj["hits"].arr.size(), 4u);
+  for (const auto& row : tj["hits"].arr) {
+    EXPECT_EQ(row.arr.size(), 6u);
+    for (const auto& h : row.arr) hits += h.num;
+  }
+  EXPECT_EQ(hits, 150);
+  EXPECT_EQ(tj["label_column"].str, "species");
+  const Result a = Qmx("som apply " + map + " " + Iris() + " --json");
+  ASSERT_EQ(a.rc, 0);
+  const J aj = ParseJson(a.out);
+  ASSERT_EQ(aj["rows"].arr.size(), 150u);
+  std::map<std::pair<int, int>, int> kind;  // 1 setosa, 2 other, 3 both
+  for (const auto& r : aj["rows"].arr) {
+    const int line = static_cast<int>(r["line"].num);
+    kind[{static_cast<int>(r["x"].num), static_cast<int>(r["y"].num)}] |= line <= 51 ? 1 : 2;
+    EXPECT_GE(r["distance"].num, 0.0);
+  }
+  for (const auto& [cell, k] : kind) EXPECT_NE(k, 3) << cell.first << "," << cell.second;
+  EXPECT_NE(Qmx("som " + Iris() + " --size 0x4").rc, 0);
+  EXPECT_NE(Qmx("som apply " + Iris() + " " + Iris()).rc, 0);
+  EXPECT_NE(Qmx("som").rc, 0);
+}
+
+TEST(Tool, HypothesisTests) {
+  const std::string f = Iris();
+  // Widely published results for the iris data.
+  const J n = ParseJson(Qmx("test normality " + f + " --column sepal_width --json").out);
+  EXPECT_NEAR(n["shapiro_wilk"]["statistic"].num, 0.98492, 5e-6);
+  EXPECT_NEAR(n["shapiro_wilk"]["p"].num, 0.1012, 5e-5);
+  EXPECT_EQ(n["count"].num, 150);
+  const J a = ParseJson(Qmx("test anova " + f + " --value petal_length --group species --json").out);
+  EXPECT_NEAR(a["F"].num, 1180.16, 0.01);
+  EXPECT_EQ(a["df_between"].num, 2);
+  EXPECT_EQ(a["df_within"].num, 147);
+  EXPECT_EQ(a["groups"].arr.size(), 3u);
+  const J t = ParseJson(Qmx("test ttest " + f + " --x 1 --y 2 --welch --json").out);
+  EXPECT_NEAR(t["t"].num, 36.463, 5e-4);
+  EXPECT_NEAR(t["df"].num, 225.68, 5e-3);
+  EXPECT_TRUE(t["rejected"].b);
+  for (const std::string& c : {"outliers " + f + " --column 2", "mannwhitney " + f + " --x 3 --y 4",
+                              "runs " + f + " --column 1"}) {
+    const Result r = Qmx("test " + c + " --json");
+    EXPECT_EQ(r.rc, 0) << c;
+    EXPECT_EQ(ParseJson(r.out).k, J::kObj) << c;
+  }
+  EXPECT_NE(Qmx("test").rc, 0);
+  EXPECT_NE(Qmx("test ttest " + f + " --paired --welch").rc, 0);
+  EXPECT_NE(Qmx("test anova " + f + " --group 9").rc, 0);
+  EXPECT_NE(Qmx("test normality /nonexistent/file.csv").rc, 0);
+}

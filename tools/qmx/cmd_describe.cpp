@@ -13,6 +13,7 @@
 #include "command.h"
 #include "csv.h"
 #include "plot.h"
+#include "qmx/datatable.h"
 #include "qmx/vector.h"
 
 namespace {
@@ -28,88 +29,79 @@ double NiceWidth(double range, int bins) {
   return 10 * p;
 }
 
-// Reads one line into `line` (without its end). 0 at the end of the file, 2 when the line is
-// longer than `cap` (binary data or a device without line ends), else 1.
-int ReadLine(std::FILE* f, std::string& line, std::size_t cap) {
-  line.clear();
-  int c = std::getc(f);
-  if (c == EOF) return 0;
-  for (; c != EOF && c != '\n'; c = std::getc(f)) {
-    if (line.size() >= cap) return 2;
-    line.push_back(static_cast<char>(c));
+// A nominal or ordinal column: its identifiers with their counts.
+int DescribeCategories(const std::string& file, const qmx::TDataTable& t, int32_t c, const std::string& name) {
+  Report rep;
+  rep.Printf("%s: %s, %s\n", file.c_str(), name.c_str(), qmx::MScaleTypeNames[t.MScaleType(c)]);
+  rep.doc.Set("file", file);
+  rep.doc.Set("column", c);
+  rep.doc.Set("name", t.ColName(c));
+  rep.doc.Set("scale", qmx::MScaleTypeNames[t.MScaleType(c)]);
+  std::vector<long> counts(qmx::kMaxNominalIDs + 1, 0);
+  long other = 0;
+  const int32_t valid = t.CountValidCells(c, 1, c, t.NrOfRows());
+  for (int32_t r = 1; r <= t.NrOfRows(); ++r) {
+    if (!t.IsNumber(c, r)) continue;
+    const double k = t.Elem(c, r);
+    if (k >= 1 && k <= qmx::kMaxNominalIDs) ++counts[static_cast<std::size_t>(k)];
+    else ++other;
   }
-  return 1;
+  const int32_t empty = t.CountEmptyCells(c, 1, c, t.NrOfRows());
+  rep.Printf("  %-25s %d%s\n", "count", valid,
+             empty ? ("  (" + std::to_string(empty) + " empty skipped)").c_str() : "");
+  rep.doc.Set("count", valid);
+  rep.doc.Set("empty", empty);
+  rep.Printf("  frequencies\n");
+  Json freq = Json::Object();
+  for (int32_t k = 1; k <= qmx::kMaxNominalIDs; ++k) {
+    if (counts[k] == 0) continue;
+    const std::string id = t.NominalID(c, k);
+    rep.Printf("    %-12s %6ld  %5.1f%%\n", id.c_str(), counts[k], valid ? 100.0 * counts[k] / valid : 0.0);
+    freq.Set(id, counts[k]);
+  }
+  if (other) rep.Printf("    %-12s %6ld\n", "(no identifier)", other);
+  rep.doc.Set("frequencies", freq);
+  return rep.Finish();
 }
 
 int Describe(const std::string& fileArg, const std::string& columnOpt) {
-  int column = 0;  // 1-based; 0: the first column holding a number
-  bool byName = false;
-  if (!columnOpt.empty()) {
-    auto r = std::from_chars(columnOpt.data(), columnOpt.data() + columnOpt.size(), column);
-    byName = r.ec != std::errc() || r.ptr != columnOpt.data() + columnOpt.size();
-    if (byName) column = 0;
-    else if (column < 1) return Fail("bad column \"" + columnOpt + "\": columns are numbered from 1");
-  }
   const std::string file = fileArg == "-" ? "standard input" : fileArg;
-  const std::string path = InputPath(fileArg);
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return Fail("\"" + file + "\" is a directory");
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!f) return Fail("cannot open \"" + file + "\"");
+  qmx::TDataTable t;
+  bool header = false;
+  std::string err;
+  if (!ReadTable(InputPath(fileArg), t, header, err)) {
+    if (fileArg == "-") err = "standard input: " + err;
+    return Fail(err);
+  }
+  int32_t column = 0;  // 1-based; 0: the first numeric column
+  if (!columnOpt.empty()) {
+    std::vector<std::string> names;
+    for (int32_t c = 1; c <= t.NrOfColumns(); ++c) names.push_back(header ? t.ColName(c) : "");
+    const int ix = ResolveColumn(columnOpt, names, err);
+    if (ix < 0) return Fail(err + " in \"" + file + "\"");
+    column = ix + 1;
+    if (column > t.NrOfColumns())
+      return Fail("bad column \"" + columnOpt + "\" (the file has " + std::to_string(t.NrOfColumns()) + " column" +
+                  (t.NrOfColumns() == 1 ? "" : "s") + ")");
+  } else {
+    for (int32_t c = 1; c <= t.NrOfColumns() && !column; ++c)
+      if (t.MScaleType(c) == qmx::stInterval && t.CountNumCells(c, 1, c, t.NrOfRows()) > 0) column = c;
+    if (column == 0) column = 1;
+  }
+  std::string name = "column " + std::to_string(column);
+  if (header) name += " (" + t.ColName(column) + ")";
+  if (t.MScaleType(column) != qmx::stInterval) return DescribeCategories(file, t, column, name);
 
-  // One pass; only the chosen column's values are kept.
-  std::vector<std::string> firstFields;
-  bool haveFirst = false;
-  std::size_t maxCols = 0, missing = 0;
   std::vector<double> values;
   std::vector<long> where;
-  std::string line;
-  long ln = 0;
-  for (int rc; (rc = ReadLine(f.get(), line, 1 << 20)) != 0;) {
-    ++ln;
-    if (rc == 2) return Fail("line " + std::to_string(ln) + " of \"" + file + "\" is too long");
-    std::vector<std::string> fields = SplitFields(line);
-    if (fields.empty() || (fields.size() == 1 && fields[0].empty())) continue;
-    maxCols = std::max(maxCols, fields.size());
-    const bool first = !haveFirst;
-    if (first) {
-      haveFirst = true;
-      firstFields = fields;
-      if (byName) {
-        std::string err;
-        const int ix = ResolveColumn(columnOpt, fields, err);
-        if (ix < 0) return Fail(err + " in the first line of \"" + file + "\"");
-        column = ix + 1;
-      }
+  for (int32_t r = 1; r <= t.NrOfRows(); ++r)
+    if (t.IsNumber(column, r) && std::isfinite(t.Elem(column, r))) {
+      values.push_back(t.Elem(column, r));
+      where.push_back(r + (header ? 1 : 0));
     }
-    double v;
-    if (column == 0) {
-      for (std::size_t c = 0; c < fields.size() && !column; ++c)
-        if (ParseNumberField(fields[c], v)) column = static_cast<int>(c) + 1;
-      if (column == 0) {
-        if (!first) ++missing;
-        continue;
-      }
-    }
-    const auto ci = static_cast<std::size_t>(column - 1);
-    if (ci < fields.size() && ParseNumberField(fields[ci], v)) {
-      values.push_back(v);
-      where.push_back(ln);
-    } else if (!first) {
-      ++missing;  // the first line may be a header
-    }
-  }
-  if (column > 0 && static_cast<std::size_t>(column) > maxCols)
-    return Fail("bad column \"" + columnOpt + "\" (the file has " + std::to_string(maxCols) +
-                " column" + (maxCols == 1 ? "" : "s") + ")");
-  std::string name = column > 0 ? "column " + std::to_string(column) : "";
-  double dummy;
-  if (column > 0 && static_cast<std::size_t>(column) <= firstFields.size() &&
-      !ParseNumberField(firstFields[static_cast<std::size_t>(column - 1)], dummy))
-    name += " (" + firstFields[static_cast<std::size_t>(column - 1)] + ")";
-  if (values.empty())
-    return Fail("no numeric data in " + (name.empty() ? "" : name + " of ") + "\"" + file + "\"");
-  if (values.size() > static_cast<std::size_t>(INT32_MAX)) return Fail("too many values");
+  const long missing = static_cast<long>(t.NrOfRows()) - static_cast<long>(values.size());
+  if (values.empty()) return Fail("no numeric data in " + name + " of \"" + file + "\"");
+  const int32_t emptyCells = t.CountEmptyCells(column, 1, column, t.NrOfRows());
 
   qmx::TVector vec;
   const auto n = static_cast<int32_t>(values.size());
@@ -130,13 +122,15 @@ int Describe(const std::string& fileArg, const std::string& columnOpt) {
   rep.Printf("%s: %s\n", file.c_str(), name.c_str());
   rep.doc.Set("file", file);
   rep.doc.Set("column", column);
-  rep.doc.Set("name", column > 0 && static_cast<std::size_t>(column) <= firstFields.size() &&
-                              !ParseNumberField(firstFields[static_cast<std::size_t>(column - 1)], dummy)
-                          ? Json(firstFields[static_cast<std::size_t>(column - 1)])
-                          : Json());
+  rep.doc.Set("name", header ? Json(t.ColName(column)) : Json());
   rep.doc.Set("count", n);
-  rep.doc.Set("skipped", static_cast<long>(missing));
-  row("count", std::to_string(n) + (missing ? "  (" + std::to_string(missing) + " non-numeric skipped)" : ""));
+  rep.doc.Set("skipped", missing);
+  rep.doc.Set("empty", emptyCells);
+  row("count", std::to_string(n) + (missing ? "  (" + std::to_string(emptyCells) + " empty cells" +
+                                                  (missing > emptyCells ? ", " + std::to_string(missing - emptyCells) +
+                                                                              " other non-finite" : "") +
+                                                  " skipped)"
+                                            : ""));
   row("mean", Num(mean));
   rep.doc.Set("mean", mean);
   if (n >= 3) {

@@ -33,24 +33,6 @@ struct Options {
   double smooth = -1;
 };
 
-// Index among the kept (numeric) columns of a column given by file column number or by name.
-long KeptIndex(const NumericTable& t, const std::string& ref, const std::string& file,
-               std::string& err) {
-  int col = 0;
-  const auto r = std::from_chars(ref.data(), ref.data() + ref.size(), col);
-  if (r.ec == std::errc() && r.ptr == ref.data() + ref.size()) {
-    if (col < 1) {
-      err = "columns are numbered from 1";
-      return -1;
-    }
-    for (std::size_t i = 0; i < t.fileColumns.size(); ++i)
-      if (t.fileColumns[i] == col) return static_cast<long>(i);
-    err = "column " + ref + " of " + file + " is not numeric";
-    return -1;
-  }
-  return ResolveColumn(ref, t.names, err);
-}
-
 // Loads the pairs; returns an error text or "".
 std::string Load(Options& o, TCurveFit& cf) {
   const std::string& file = o.file;
@@ -61,9 +43,9 @@ std::string Load(Options& o, TCurveFit& cf) {
   NumericTable t;
   std::string err;
   if (!ReadNumericTable(InputPath(file), t, err)) return err;
-  const long ix = KeptIndex(t, o.x, file, err);
+  const long ix = KeptColumnIndex(t, o.x, file, err);
   if (ix < 0) return err;
-  const long iy = KeptIndex(t, o.y, file, err);
+  const long iy = KeptColumnIndex(t, o.y, file, err);
   if (iy < 0) return err;
   o.xName = t.names[std::size_t(ix)];
   o.yName = t.names[std::size_t(iy)];

@@ -1,164 +1,122 @@
 #include "csv.h"
+#include "command.h"
 
-#include <charconv>
+#include "command.h"
+
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <system_error>
 
 namespace qmxtool {
 
-namespace {
-
-std::string Trim(const std::string& s) {
-  const std::size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return "";
-  const std::size_t e = s.find_last_not_of(" \t\r\n");
-  std::string t = s.substr(b, e - b + 1);
-  if (t.size() >= 2 && (t.front() == '"' || t.front() == '\'') && t.back() == t.front())
-    t = t.substr(1, t.size() - 2);
-  return t;
-}
-
-// One line without its end: 0 at the end of the file, 2 when longer than cap, else 1.
-int ReadLine(std::FILE* f, std::string& line, std::size_t cap) {
-  line.clear();
-  int c = std::getc(f);
-  if (c == EOF) return 0;
-  for (; c != EOF && c != '\n'; c = std::getc(f)) {
-    if (line.size() >= cap) return 2;
-    line.push_back(static_cast<char>(c));
+std::string CSVErrorText(int32_t code) {
+  switch (code) {
+    case qmx::csvErrOpen: return "cannot be opened";
+    case qmx::csvErrEmpty: return "holds no data";
+    case qmx::csvErrQuoting: return "has a wrongly quoted field";
+    case qmx::csvErrRagged: return "has records with different numbers of fields";
+    case qmx::csvErrTooManyIDs: return "has a text column with more than 150 distinct texts";
+    case qmx::csvErrIDClash: return "has a text column with two texts alike in their first 10 characters";
+    case qmx::csvErrTooLarge: return "is too large for a table";
+    case qmx::csvErrMemory: return "needs more memory than is available";
+    case qmx::csvErrAttrib: return "has a row attribute that is not an integer";
+    default: return "cannot be read (code " + std::to_string(code) + ")";
   }
-  return 1;
 }
 
-}  // namespace
-
-std::vector<std::string> SplitFields(const std::string& line) {
-  char sep = 0;
-  for (char c : {',', ';', '\t'})
-    if (line.find(c) != std::string::npos) {
-      sep = c;
-      break;
-    }
-  std::vector<std::string> f;
-  if (sep) {
-    std::size_t start = 0;
-    for (;;) {
-      const std::size_t p = line.find(sep, start);
-      f.push_back(Trim(line.substr(start, p == std::string::npos ? std::string::npos : p - start)));
-      if (p == std::string::npos) break;
-      start = p + 1;
-    }
-  } else {
-    std::size_t i = 0;
-    while (i < line.size()) {
-      while (i < line.size() && (line[i] == ' ' || line[i] == '\r')) ++i;
-      if (i >= line.size()) break;
-      std::size_t j = i;
-      while (j < line.size() && line[j] != ' ' && line[j] != '\r') ++j;
-      f.push_back(Trim(line.substr(i, j - i)));
-      i = j;
-    }
-  }
-  return f;
-}
-
-bool ParseNumberField(const std::string& field, double& value) {
-  const std::string t = Trim(field);
-  const char* b = t.data();
-  const char* e = b + t.size();
-  if (b != e && *b == '+') ++b;
-  if (b == e) return false;
-  const auto r = std::from_chars(b, e, value);
-  return r.ec == std::errc() && r.ptr == e && std::isfinite(value);
-}
-
-bool ReadNumericTable(const std::string& file, NumericTable& table, std::string& error,
-                      std::size_t maxRows, std::size_t maxCols) {
-  table = NumericTable{};
+bool ReadTable(const std::string& file, qmx::TDataTable& table, bool& header, std::string& error) {
   std::error_code ec;
   if (std::filesystem::is_directory(file, ec)) {
     error = "\"" + file + "\" is a directory";
     return false;
   }
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(file.c_str(), "rb"), &std::fclose);
-  if (!f) {
-    error = "cannot open \"" + file + "\"";
-    return false;
+  header = false;
+  const int32_t rc = table.ImportFromCSV(file, qmx::csvUnknown, false, false);
+  if (rc == 0 && !table.ListOfCategorialVars().empty()) {
+    qmx::TDataTable h;
+    if (h.ImportFromCSV(file, qmx::csvUnknown, true, false) == 0) {
+      // A column that holds numbers once the first record is left out: that record is a header.
+      bool allText = true;
+      for (int32_t c = 1; c <= h.NrOfColumns(); ++c) {
+        header = header || (table.MScaleType(c) == qmx::stNominal && h.MScaleType(c) == qmx::stInterval);
+        allText = allText && table.MScaleType(c) == qmx::stNominal;
+      }
+      // Only texts: a first record none of whose texts comes back is a header too.
+      if (!header && allText) {
+        header = true;
+        for (int32_t c = 1; c <= table.NrOfColumns() && header; ++c)
+          for (int32_t r = 2; r <= table.NrOfRows() && header; ++r)
+            header = table.Elem(c, r) != table.Elem(c, 1) || table.IsEmpty(c, r);
+      }
+      if (header) table.CopyContentsFrom(&h);
+    }
   }
-  auto where = [&](long ln) { return "line " + std::to_string(ln) + " of \"" + file + "\""; };
-  std::vector<std::string> header;
-  bool sawLine = false;
-  std::string line;
-  long ln = 0;
-  for (int rc; (rc = ReadLine(f.get(), line, 1 << 20)) != 0;) {
-    ++ln;
-    if (rc == 2) {
-      error = where(ln) + " is too long";
-      return false;
-    }
-    if (Trim(line).empty()) continue;
-    const std::vector<std::string> fields = SplitFields(line);
-    std::vector<double> values(fields.size());
-    std::vector<bool> numeric(fields.size());
-    bool allNumeric = true;
-    for (std::size_t c = 0; c < fields.size(); ++c) {
-      numeric[c] = ParseNumberField(fields[c], values[c]);
-      allNumeric = allNumeric && numeric[c];
-    }
-    const bool first = !sawLine;
-    sawLine = true;
-    if (first && !allNumeric) {
-      bool anyNumeric = false;
-      for (bool b : numeric) anyNumeric = anyNumeric || b;
-      if (!anyNumeric) {  // a header line
-        header = fields;
-        continue;
-      }
-    }
-    if (table.fileColumns.empty()) {
-      // The first data line decides which columns are numeric.
-      for (std::size_t c = 0; c < fields.size(); ++c)
-        if (numeric[c]) table.fileColumns.push_back(static_cast<int>(c) + 1);
-      if (table.fileColumns.empty()) {
-        error = where(ln) + " has no number";
-        return false;
-      }
-      if (table.fileColumns.size() > maxCols) {
-        error = "\"" + file + "\" has too many columns (" + std::to_string(table.fileColumns.size()) +
-                ", at most " + std::to_string(maxCols) + ")";
-        return false;
-      }
-      for (int c : table.fileColumns)
-        table.names.push_back(static_cast<std::size_t>(c) <= header.size() && !header[c - 1].empty()
-                                  ? header[c - 1]
-                                  : "column " + std::to_string(c));
-    }
-    std::vector<double> row;
-    row.reserve(table.fileColumns.size());
-    for (int c : table.fileColumns) {
-      const auto ci = static_cast<std::size_t>(c - 1);
-      if (ci >= fields.size() || !numeric[ci]) {
-        error = where(ln) + ": column " + std::to_string(c) +
-                (ci < fields.size() ? " holds \"" + fields[ci] + "\", not a number" : " is missing");
-        return false;
-      }
-      row.push_back(values[ci]);
-    }
-    if (table.rows.size() >= maxRows) {
-      error = "\"" + file + "\" has too many rows (at most " + std::to_string(maxRows) + ")";
-      return false;
-    }
-    table.rows.push_back(std::move(row));
-    table.lines.push_back(ln);
-  }
-  if (table.rows.empty()) {
-    error = "no numeric data in \"" + file + "\"";
+  if (rc != 0) {
+    error = "\"" + file + "\" " + CSVErrorText(rc);
     return false;
   }
   return true;
+}
+
+bool ReadNumericTable(const std::string& file, NumericTable& out, std::string& error, std::size_t maxRows,
+                      std::size_t maxCols) {
+  out = NumericTable{};
+  qmx::TDataTable t;
+  bool header = false;
+  if (!ReadTable(file, t, header, error)) return false;
+  for (int32_t c = 1; c <= t.NrOfColumns(); ++c)
+    if (t.MScaleType(c) == qmx::stInterval && t.CountNumCells(c, 1, c, t.NrOfRows()) > 0) {
+      out.fileColumns.push_back(c);
+      out.names.push_back(header && !t.ColName(c).empty() ? t.ColName(c) : "column " + std::to_string(c));
+    }
+  if (out.fileColumns.empty()) {
+    error = "no numeric data in \"" + file + "\"";
+    return false;
+  }
+  if (out.fileColumns.size() > maxCols) {
+    error = "\"" + file + "\" has too many columns (" + std::to_string(out.fileColumns.size()) + ", at most " +
+            std::to_string(maxCols) + ")";
+    return false;
+  }
+  if (static_cast<std::size_t>(t.NrOfRows()) > maxRows) {
+    error = "\"" + file + "\" has too many rows (at most " + std::to_string(maxRows) + ")";
+    return false;
+  }
+  for (int32_t r = 1; r <= t.NrOfRows(); ++r) {
+    const long line = r + (header ? 1 : 0);
+    std::vector<double> row;
+    row.reserve(out.fileColumns.size());
+    for (int c : out.fileColumns) {
+      const double v = t.Elem(c, r);
+      if (t.IsEmpty(c, r) || !std::isfinite(v)) {
+        error = "line " + std::to_string(line) + " of \"" + file + "\": column " + std::to_string(c) +
+                (t.IsEmpty(c, r) ? " is empty" : " is not a finite number");
+        return false;
+      }
+      row.push_back(v);
+    }
+    out.rows.push_back(std::move(row));
+    out.lines.push_back(line);
+  }
+  return true;
+}
+
+// Index among the kept (numeric) columns of a column given by file column number or by name.
+long KeptColumnIndex(const NumericTable& t, const std::string& ref, const std::string& file,
+               std::string& err) {
+  int col = 0;
+  const auto r = std::from_chars(ref.data(), ref.data() + ref.size(), col);
+  if (r.ec == std::errc() && r.ptr == ref.data() + ref.size()) {
+    if (col < 1) {
+      err = "columns are numbered from 1";
+      return -1;
+    }
+    for (std::size_t i = 0; i < t.fileColumns.size(); ++i)
+      if (t.fileColumns[i] == col) return static_cast<long>(i);
+    err = "column " + ref + " of " + file + " is not numeric";
+    return -1;
+  }
+  return ResolveColumn(ref, t.names, err);
 }
 
 }  // namespace qmxtool

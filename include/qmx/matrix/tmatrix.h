@@ -71,6 +71,13 @@ class TMatrix : public TComponent {
   }
   double& Cell(int32_t c, int32_t r) noexcept { return FMat[Index(c, r)]; }
   double Cell(int32_t c, int32_t r) const noexcept { return FMat[Index(c, r)]; }
+  // Takes Cells (max(Nc, 1) x max(Nr, 1) values, column-major) as the new storage, for loaders
+  // that parsed into temporaries; no event.
+  void AdoptCells(std::vector<double>&& Cells, int32_t Nc, int32_t Nr) noexcept {
+    FMat = std::move(Cells);
+    FNCol = Nc;
+    FNRow = Nr;
+  }
   // True when the matrix has at least one cell (both dimensions >= 1).
   bool HasCells() const noexcept { return FNCol > 0 && FNRow > 0; }
 

@@ -1,0 +1,62 @@
+#include "signal_io.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "command.h"
+#include "csv.h"
+
+namespace qmxtool {
+
+bool ReadSignal(const std::string& file, const std::string& column, Signal& s, std::string& err,
+                std::size_t maxValues) {
+  s.file = file == "-" ? "standard input" : file;
+  NumericTable t;
+  if (!ReadNumericTable(InputPath(file), t, err, maxValues, 10000)) return false;
+  long ix = 0;
+  if (!column.empty()) {
+    ix = KeptColumnIndex(t, column, s.file, err);
+    if (ix < 0) return false;
+  }
+  if (t.rows.empty() || t.names.empty()) {
+    err = "no numeric data in \"" + s.file + "\"";
+    return false;
+  }
+  s.name = t.names[static_cast<std::size_t>(ix)];
+  s.values.clear();
+  s.values.reserve(t.rows.size());
+  for (const auto& row : t.rows) s.values.push_back(row[static_cast<std::size_t>(ix)]);
+  return true;
+}
+
+int PrintSignalPair(const Signal& s, const std::vector<double>& out, const std::string& outName) {
+  if (JsonOutput()) {
+    Json doc = Json::Object();
+    doc.Set("file", s.file);
+    doc.Set("column", s.name);
+    doc.Set(s.name, Json::ArrayOf(s.values));
+    doc.Set(outName, Json::ArrayOf(out));
+    PrintJson(doc);
+    return 0;
+  }
+  std::printf("index,%s,%s\n", s.name.c_str(), outName.c_str());
+  for (std::size_t i = 0; i < out.size(); ++i)
+    std::printf("%zu,%.17g,%.17g\n", i + 1, i < s.values.size() ? s.values[i] : 0.0, out[i]);
+  return 0;
+}
+
+void SignalVectors(const Signal& s, qmx::TVector& src, qmx::TVector& dst) {
+  src.Resize(static_cast<int32_t>(s.values.size()));
+  std::copy(s.values.begin(), s.values.end(), src.Data().begin());
+  dst.Resize(src.NrOfElem());
+}
+
+std::vector<double> Values(const qmx::TVector& v) { return {v.Data().begin(), v.Data().end()}; }
+
+std::size_t NextPowerOfTwo(std::size_t n) {
+  std::size_t p = 1;
+  while (p < n) p *= 2;
+  return p;
+}
+
+}  // namespace qmxtool
