@@ -76,8 +76,6 @@ TSVDStatus Decompose(double* a, int32_t m, int32_t n, double* w, double* v) {
   auto V = [v, n](int32_t r, int32_t c) -> double& { return v[static_cast<size_t>(c) * n + r]; };
   std::vector<double> rv1(static_cast<size_t>(n), 0.0);
   std::vector<double> tmp(static_cast<size_t>(std::max(m, n)), 0.0);
-  // The (c, s) pairs of one sweep's rotations of V and of U, applied after the sweep.
-  std::vector<double> vcs(uv ? 2 * static_cast<size_t>(n) : 0), ucs(vcs.size());
   double g = 0.0, scale = 0.0, anorm = 0.0, s = 0.0, f = 0.0, h = 0.0;
   int32_t l = 0;
 
@@ -259,8 +257,13 @@ TSVDStatus Decompose(double* a, int32_t m, int32_t n, double* w, double* v) {
         h = y * s;
         y *= c;
         if (uv) {
-          vcs[2 * static_cast<size_t>(j - l)] = c;
-          vcs[2 * static_cast<size_t>(j - l) + 1] = s;
+          double* vj = v + static_cast<size_t>(j) * n;
+          double* vi = v + static_cast<size_t>(i) * n;
+          for (int32_t jj = 0; jj < n; ++jj) {
+            const double p = vj[jj], q = vi[jj];
+            vj[jj] = p * c + q * s;
+            vi[jj] = q * c - p * s;
+          }
         }
         z = std::sqrt(f * f + h * h);
         w[j] = z;
@@ -272,13 +275,14 @@ TSVDStatus Decompose(double* a, int32_t m, int32_t n, double* w, double* v) {
         f = c * g + s * y;
         x = c * y - s * g;
         if (uv) {
-          ucs[2 * static_cast<size_t>(j - l)] = c;
-          ucs[2 * static_cast<size_t>(j - l) + 1] = s;
+          double* aj = a + static_cast<size_t>(j) * m;
+          double* ai = a + static_cast<size_t>(i) * m;
+          for (int32_t jj = 0; jj < m; ++jj) {
+            const double p = aj[jj], q = ai[jj];
+            aj[jj] = p * c + q * s;
+            ai[jj] = q * c - p * s;
+          }
         }
-      }
-      if (uv && nm >= l) {
-        ApplySweep(v, static_cast<size_t>(n), n, l, vcs.data(), nm - l + 1);
-        ApplySweep(a, static_cast<size_t>(m), m, l, ucs.data(), nm - l + 1);
       }
       rv1[l] = 0.0;
       rv1[k] = f;
@@ -289,42 +293,6 @@ TSVDStatus Decompose(double* a, int32_t m, int32_t n, double* w, double* v) {
 }
 
 }  // namespace
-
-// Every row sees the same operations in the same order as with one pass per rotation; a block
-// of rows at a time carries the shared column in registers from one rotation to the next.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("avx2", "default"), noinline))
-#endif
-void ApplySweep(double* x, size_t ld, int32_t len, int32_t first, const double* cs, int32_t cnt) {
-  constexpr int32_t RB = 16;
-  int32_t r0 = 0;
-  for (; r0 + RB <= len; r0 += RB) {
-    double p[RB];
-    const double* c0 = x + static_cast<size_t>(first) * ld + r0;
-    for (int32_t t = 0; t < RB; ++t) p[t] = c0[t];
-    for (int32_t r = 0; r < cnt; ++r) {
-      double* cp = x + static_cast<size_t>(first + r) * ld + r0;
-      double* cq = cp + ld;
-      const double c = cs[2 * r], s = cs[2 * r + 1];
-      double q[RB];
-      for (int32_t t = 0; t < RB; ++t) q[t] = cq[t];
-      for (int32_t t = 0; t < RB; ++t) cp[t] = p[t] * c + q[t] * s;
-      for (int32_t t = 0; t < RB; ++t) p[t] = q[t] * c - p[t] * s;
-    }
-    double* cl = x + static_cast<size_t>(first + cnt) * ld + r0;
-    for (int32_t t = 0; t < RB; ++t) cl[t] = p[t];
-  }
-  for (int32_t r = 0; r < cnt; ++r) {
-    double* cp = x + static_cast<size_t>(first + r) * ld;
-    double* cq = cp + ld;
-    const double c = cs[2 * r], s = cs[2 * r + 1];
-    for (int32_t j = r0; j < len; ++j) {
-      const double pj = cp[j], qj = cq[j];
-      cp[j] = pj * c + qj * s;
-      cq[j] = qj * c - pj * s;
-    }
-  }
-}
 
 TSVDStatus SVDecompose(double* a, int32_t m, int32_t n, double* w, double* v) {
   if (n <= 0) return svdOK;

@@ -3,7 +3,6 @@
 // matrix/linalg.h: A(r, c) of an m-row matrix at c*m + r (0-based), i.e. TMatrix's layout.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 namespace qmx::linalg {
@@ -30,12 +29,5 @@ enum TSVDStatus : int32_t {
 // m rows of its U. n = 0: nothing to do, svdOK.
 // Throws std::bad_alloc when the work storage cannot be had.
 TSVDStatus SVDecompose(double* a, int32_t m, int32_t n, double* w, double* v);
-
-// The rotations of one QR sweep, applied in order: rotation r (0 <= r < cnt) replaces the
-// columns p = first + r and q = p + 1 of the len-row matrix x (column stride ld) by
-// p c + q s and q c - p s, with c = cs[2r], s = cs[2r + 1]. Same results as one pass per
-// rotation.
-void ApplySweep(double* x, std::size_t ld, int32_t len, int32_t first, const double* cs,
-                int32_t cnt);
 
 }  // namespace qmx::linalg

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <limits>
 #include <random>
-#include <tuple>
 #include <vector>
 
 #include "matrix/linalg.h"
@@ -461,30 +460,6 @@ TEST(LinalgSVD, ReconstructsMatrixWithOrthonormalFactors) {
   ASSERT_EQ(SVDecompose(a2.data(), m, n, w2.data(), nullptr), svdOK);
   EXPECT_EQ(w2, w);
   EXPECT_EQ(qmx::ProcStat, 4.0 * n);
-}
-
-// The sweep's rotations applied row block by row block give what one pass per rotation gives.
-TEST(LinalgSVD, SweepMatchesOnePassPerRotationBitForBit) {
-  for (auto [len, cols, first] : {std::tuple{5, 4, 0}, {16, 9, 2}, {37, 12, 3}, {1000, 30, 0}}) {
-    const int cnt = cols - 1 - first;
-    Mat x = Random(len, cols, 500 + len), ref = x;
-    const Mat angles = Random(1, cnt, 7);
-    Mat cs;
-    for (double t : angles) {
-      cs.push_back(std::cos(3 * t));
-      cs.push_back(std::sin(3 * t));
-    }
-    ApplySweep(x.data(), len, len, first, cs.data(), cnt);
-    for (int r = 0; r < cnt; ++r)
-      for (int j = 0; j < len; ++j) {
-        double& p = ref[static_cast<size_t>(first + r) * len + j];
-        double& q = ref[static_cast<size_t>(first + r + 1) * len + j];
-        const double p0 = p, q0 = q;
-        p = p0 * cs[2 * r] + q0 * cs[2 * r + 1];
-        q = q0 * cs[2 * r] - p0 * cs[2 * r + 1];
-      }
-    EXPECT_EQ(x, ref) << len << " rows";
-  }
 }
 
 TEST(LinalgSVD, KnownSingularValues) {
