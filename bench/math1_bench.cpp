@@ -18,7 +18,7 @@
 
 namespace {
 
-const std::vector<double>& RandomDoubles(std::size_t n) {
+const std::vector<double>& RandomDoubles(std::size_t n = 1000000) {
   static std::map<std::size_t, std::vector<double>> cache;
   auto& v = cache[n];
   if (v.size() != n) {
