@@ -9,11 +9,13 @@ JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD     ?= build
 ASAN_DIR  ?= build-asan
 BENCH_DIR ?= build-bench
+# Medians of repetitions; BENCH_ONLY=linalg_bench runs one executable (both of its builds).
+BENCH_ARGS ?= --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 FUZZ_DIR  ?= build-fuzz
 FUZZ_SECONDS ?= 10
 
 BUILD_PKGS := cmake g++ make pkg-config libgtest-dev libpugixml-dev libcli11-dev
-BENCH_PKGS := libbenchmark-dev libeigen3-dev libboost-math-dev zlib1g-dev libfftw3-dev libgsl-dev
+BENCH_PKGS := libbenchmark-dev libeigen3-dev libboost-math-dev zlib1g-dev libfftw3-dev libgsl-dev python3
 FUZZ_PKGS  := clang libclang-rt-14-dev
 
 .PHONY: all deps bench-deps fuzz-deps configure build demo test bench asan fuzz install clean
@@ -57,7 +59,7 @@ test: build
 bench: bench-deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DQMX_BUILD_BENCH=ON -DQMX_BUILD_TESTS=OFF
 	cmake --build $(BENCH_DIR) -j $(JOBS)
-	@for b in $(BENCH_DIR)/*_bench; do echo "== $$b"; $$b --benchmark_counters_tabular=true || exit 1; done
+	python3 bench/report.py $(BENCH_DIR) $(if $(BENCH_ONLY),--only $(BENCH_ONLY)) -- $(BENCH_ARGS)
 
 asan: deps
 	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQMX_SANITIZE=ON

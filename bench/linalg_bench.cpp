@@ -1,53 +1,39 @@
-// Matrix kernels against Eigen (both single-threaded, same compiler flags).
-// Pairs: qmx_<op> and eigen_<op> on the same data; the ratio qmx / eigen is recorded in
-// docs/PERFORMANCE.md.
+// Matrix kernels against Eigen, single-threaded, at several sizes each so that growth shows.
+// qmx_<Op>/<n> and eigen_<Op>/<n> run on the same data; bench/report.py prints the ratios for
+// both builds of this file (anchors at the library's flags and at the ISA qmx dispatches to).
+// Workspaces of both sides are allocated before the timed loop; each iteration copies the
+// input on both sides where the kernel overwrites it.
 #include <benchmark/benchmark.h>
 
 #include <Eigen/Dense>
 #include <cstdint>
-#include <random>
 #include <vector>
 
+#include "bench_util.h"
 #include "matrix/linalg.h"
 #include "qmx/basepack.h"
 
 namespace {
 
-using qmx::linalg::MatMul;
-
-std::vector<double> RandomData(int32_t rows, int32_t cols, unsigned seed) {
-  std::mt19937_64 gen(seed);
-  std::uniform_real_distribution<double> u(-1.0, 1.0);
-  std::vector<double> d(static_cast<size_t>(rows) * cols);
-  for (double& x : d) x = u(gen);
-  return d;
-}
-
-// Symmetric positive definite: B^T B + n I.
-std::vector<double> SpdData(int32_t n) {
-  auto b = RandomData(n, n, 7);
-  std::vector<double> a(static_cast<size_t>(n) * n);
-  MatMul(b.data(), true, b.data(), false, n, n, n, a.data());
-  for (int32_t i = 0; i < n; ++i) a[static_cast<size_t>(i) * n + i] += n;
-  return a;
-}
+using qmx_bench::RandomData;
+using qmx_bench::SpdData;
 
 Eigen::MatrixXd ToEigen(const std::vector<double>& d, int32_t rows, int32_t cols) {
   return Eigen::Map<const Eigen::MatrixXd>(d.data(), rows, cols);
 }
 
-// ---- product 512 x 512 ----
-void qmx_Multiply512(benchmark::State& st) {
-  const int32_t n = 512;
+// ---- product n x n ----
+void qmx_MatMul(benchmark::State& st) {
+  const auto n = static_cast<int32_t>(st.range(0));
   auto a = RandomData(n, n, 1), b = RandomData(n, n, 2);
   std::vector<double> c(static_cast<size_t>(n) * n);
   for (auto _ : st) {
-    MatMul(a.data(), false, b.data(), false, n, n, n, c.data());
+    qmx::linalg::MatMul(a.data(), false, b.data(), false, n, n, n, c.data());
     benchmark::DoNotOptimize(c.data());
   }
 }
-void eigen_Multiply512(benchmark::State& st) {
-  const int32_t n = 512;
+void eigen_MatMul(benchmark::State& st) {
+  const auto n = static_cast<int32_t>(st.range(0));
   Eigen::MatrixXd a = ToEigen(RandomData(n, n, 1), n, n), b = ToEigen(RandomData(n, n, 2), n, n);
   Eigen::MatrixXd c(n, n);
   for (auto _ : st) {
@@ -56,9 +42,9 @@ void eigen_Multiply512(benchmark::State& st) {
   }
 }
 
-// ---- inverse 300 x 300 ----
-void qmx_Invert300(benchmark::State& st) {
-  const int32_t n = 300;
+// ---- LU inverse n x n ----
+void qmx_Invert(benchmark::State& st) {
+  const auto n = static_cast<int32_t>(st.range(0));
   const auto a = RandomData(n, n, 3);
   std::vector<double> w(a.size());
   for (auto _ : st) {
@@ -66,83 +52,110 @@ void qmx_Invert300(benchmark::State& st) {
     benchmark::DoNotOptimize(qmx::linalg::Invert(w.data(), n));
   }
 }
-void eigen_Invert300(benchmark::State& st) {
-  const int32_t n = 300;
-  Eigen::MatrixXd a = ToEigen(RandomData(n, n, 3), n, n), r(n, n);
+void eigen_Invert(benchmark::State& st) {
+  const auto n = static_cast<int32_t>(st.range(0));
+  const Eigen::MatrixXd a = ToEigen(RandomData(n, n, 3), n, n);
+  Eigen::MatrixXd r(n, n);
+  Eigen::PartialPivLU<Eigen::MatrixXd> lu(n);
   for (auto _ : st) {
-    r = Eigen::PartialPivLU<Eigen::MatrixXd>(a).inverse();
+    lu.compute(a);
+    r.noalias() = lu.inverse();
     benchmark::DoNotOptimize(r.data());
   }
 }
 
 // ---- determinant 300 x 300 ----
-void qmx_Determinant300(benchmark::State& st) {
-  const int32_t n = 300;
+void qmx_Determinant(benchmark::State& st) {
+  const auto n = static_cast<int32_t>(st.range(0));
   const auto a = RandomData(n, n, 4);
   int32_t parity = 1;
   for (auto _ : st) benchmark::DoNotOptimize(qmx::linalg::Determinant(a.data(), n, parity));
 }
-void eigen_Determinant300(benchmark::State& st) {
-  const int32_t n = 300;
-  Eigen::MatrixXd a = ToEigen(RandomData(n, n, 4), n, n);
-  for (auto _ : st) benchmark::DoNotOptimize(Eigen::PartialPivLU<Eigen::MatrixXd>(a).determinant());
+void eigen_Determinant(benchmark::State& st) {
+  const auto n = static_cast<int32_t>(st.range(0));
+  const Eigen::MatrixXd a = ToEigen(RandomData(n, n, 4), n, n);
+  Eigen::PartialPivLU<Eigen::MatrixXd> lu(n);
+  for (auto _ : st) {
+    lu.compute(a);
+    benchmark::DoNotOptimize(lu.determinant());
+  }
 }
 
-// ---- Cholesky 300 x 300 ----
-void qmx_Cholesky300(benchmark::State& st) {
-  const int32_t n = 300;
-  const auto a = SpdData(n);
+// ---- Cholesky n x n ----
+void qmx_Cholesky(benchmark::State& st) {
+  const auto n = static_cast<int32_t>(st.range(0));
+  const auto a = SpdData(n, 7);
   std::vector<double> w(a.size()), l(a.size());
   for (auto _ : st) {
     w = a;
     benchmark::DoNotOptimize(qmx::linalg::Cholesky(w.data(), n, l.data()));
   }
 }
-void eigen_Cholesky300(benchmark::State& st) {
-  const int32_t n = 300;
-  Eigen::MatrixXd a = ToEigen(SpdData(n), n, n);
+void eigen_Cholesky(benchmark::State& st) {
+  const auto n = static_cast<int32_t>(st.range(0));
+  const Eigen::MatrixXd a = ToEigen(SpdData(n, 7), n, n);
+  Eigen::LLT<Eigen::MatrixXd> llt(n);
   for (auto _ : st) {
-    Eigen::LLT<Eigen::MatrixXd> llt(a);
+    llt.compute(a);
     benchmark::DoNotOptimize(llt.matrixLLT().data());
   }
 }
 
-// ---- spectral norm of 500 x 100 (singular values only) ----
-void qmx_NormSpectral500x100(benchmark::State& st) {
-  const auto a = RandomData(500, 100, 5);
+// ---- singular values of m x m/5 (the spectral norm) ----
+void qmx_NormSpectral(benchmark::State& st) {
+  const auto m = static_cast<int32_t>(st.range(0)), n = m / 5;
+  const auto a = RandomData(m, n, 5);
   qmx::MathFeedBackProc = nullptr;
   bool ok = true;
-  for (auto _ : st) benchmark::DoNotOptimize(qmx::linalg::NormSpectral(a.data(), 500, 100, ok));
+  for (auto _ : st) benchmark::DoNotOptimize(qmx::linalg::NormSpectral(a.data(), m, n, ok));
 }
-void eigen_NormSpectral500x100(benchmark::State& st) {
-  Eigen::MatrixXd a = ToEigen(RandomData(500, 100, 5), 500, 100);
+void eigen_NormSpectral(benchmark::State& st) {
+  const auto m = static_cast<int32_t>(st.range(0)), n = m / 5;
+  const Eigen::MatrixXd a = ToEigen(RandomData(m, n, 5), m, n);
+  Eigen::BDCSVD<Eigen::MatrixXd> svd(m, n);
   for (auto _ : st) {
-    Eigen::BDCSVD<Eigen::MatrixXd> svd(a);
+    svd.compute(a);
     benchmark::DoNotOptimize(svd.singularValues()(0));
   }
 }
 
-// Full decomposition with U and V, for reference (no anchor requirement).
-void qmx_SVD500x100(benchmark::State& st) {
-  const auto a = RandomData(500, 100, 5);
-  std::vector<double> u(a.size()), w(100), v(100 * 100);
+// ---- full decomposition of m x m/5: U (m x n, in place), w and V ----
+void qmx_SVD(benchmark::State& st) {
+  const auto m = static_cast<int32_t>(st.range(0)), n = m / 5;
+  const auto a = RandomData(m, n, 5);
+  qmx::MathFeedBackProc = nullptr;
+  std::vector<double> u(a.size()), w(n), v(static_cast<size_t>(n) * n);
   for (auto _ : st) {
     u = a;
-    benchmark::DoNotOptimize(qmx::linalg::SVDecompose(u.data(), 500, 100, w.data(), v.data()));
+    benchmark::DoNotOptimize(qmx::linalg::SVDecompose(u.data(), m, n, w.data(), v.data()));
+  }
+}
+void eigen_SVD(benchmark::State& st) {
+  const auto m = static_cast<int32_t>(st.range(0)), n = m / 5;
+  const Eigen::MatrixXd a = ToEigen(RandomData(m, n, 5), m, n);
+  Eigen::BDCSVD<Eigen::MatrixXd> svd(m, n, Eigen::ComputeThinU | Eigen::ComputeThinV);
+  for (auto _ : st) {
+    svd.compute(a);
+    benchmark::DoNotOptimize(svd.matrixU().data());
   }
 }
 
-BENCHMARK(qmx_Multiply512)->Unit(benchmark::kMillisecond);
-BENCHMARK(eigen_Multiply512)->Unit(benchmark::kMillisecond);
-BENCHMARK(qmx_Invert300)->Unit(benchmark::kMillisecond);
-BENCHMARK(eigen_Invert300)->Unit(benchmark::kMillisecond);
-BENCHMARK(qmx_Determinant300)->Unit(benchmark::kMillisecond);
-BENCHMARK(eigen_Determinant300)->Unit(benchmark::kMillisecond);
-BENCHMARK(qmx_Cholesky300)->Unit(benchmark::kMillisecond);
-BENCHMARK(eigen_Cholesky300)->Unit(benchmark::kMillisecond);
-BENCHMARK(qmx_NormSpectral500x100)->Unit(benchmark::kMillisecond);
-BENCHMARK(eigen_NormSpectral500x100)->Unit(benchmark::kMillisecond);
-BENCHMARK(qmx_SVD500x100)->Unit(benchmark::kMillisecond);
+void SvdSizes(benchmark::internal::Benchmark* b) {
+  for (int m : {250, 500, 1000, 2000}) b->Arg(m);
+}
+
+BENCHMARK(qmx_MatMul)->Apply(qmx_bench::MatrixSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(eigen_MatMul)->Apply(qmx_bench::MatrixSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(qmx_Invert)->Apply(qmx_bench::MatrixSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(eigen_Invert)->Apply(qmx_bench::MatrixSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(qmx_Determinant)->Arg(300)->Unit(benchmark::kMillisecond);
+BENCHMARK(eigen_Determinant)->Arg(300)->Unit(benchmark::kMillisecond);
+BENCHMARK(qmx_Cholesky)->Apply(qmx_bench::MatrixSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(eigen_Cholesky)->Apply(qmx_bench::MatrixSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(qmx_NormSpectral)->Arg(500)->Unit(benchmark::kMillisecond);
+BENCHMARK(eigen_NormSpectral)->Arg(500)->Unit(benchmark::kMillisecond);
+BENCHMARK(qmx_SVD)->Apply(SvdSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(eigen_SVD)->Apply(SvdSizes)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -2,6 +2,9 @@
 // to the side that holds Ix.
 #include <emmintrin.h>
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <utility>
 
 #include "qmx/math1.h"
@@ -13,27 +16,30 @@ namespace {
 // Partitions a[lo..hi] around v = a[lo]: the elements before the returned index are smaller than
 // v (in the order with NaN last), those after it are not. The elements that are not smaller stay
 // where they are until a smaller one further right needs the first place of their block; then
-// that first one moves to where the smaller one was. The loop below performs exactly these
-// exchanges, but keeps the block's first element in a register and writes both places through
-// masks, so the unpredictable comparison costs no branch. Less(x) gives an all-ones mask in the
-// low lane when x is smaller than the pivot.
+// that first one moves to where the smaller one was. An element is compared before anything
+// moves it (the exchanges only touch the block and the element being visited), so the
+// comparisons of 64 elements are made at once into a bit mask, and only the smaller ones cost
+// an exchange: no branch on the data, and no store for elements that stay. Less(x) gives
+// all-ones in the lanes of x that are smaller than the pivot.
 template <class LessMask>
 std::size_t Partition(double* a, std::size_t lo, std::size_t hi, LessMask less) {
   std::size_t j = lo + 1;
-  while (j <= hi && (_mm_movemask_pd(less(_mm_load_sd(a + j))) & 1)) ++j;
-  if (j < hi) {
-    __m128d front = _mm_load_sd(a + j);  // first element of the block not smaller than v
-    for (std::size_t k = j + 1; k <= hi; ++k) {
-      const __m128d x = _mm_load_sd(a + k);
-      const __m128d m = less(x);
-      _mm_store_sd(a + j, _mm_or_pd(_mm_and_pd(m, x), _mm_andnot_pd(m, front)));
-      _mm_store_sd(a + k, _mm_or_pd(_mm_and_pd(m, front), _mm_andnot_pd(m, x)));
-      // After an exchange the block starts at j + 1 (read after the stores: when j + 1 = k it is
-      // the old first element, just moved there).
-      const __m128d next = _mm_load_sd(a + j + 1);
-      front = _mm_or_pd(_mm_and_pd(m, next), _mm_andnot_pd(m, front));
-      j += static_cast<std::size_t>(_mm_movemask_pd(m) & 1);
+  for (std::size_t k = lo + 1; k <= hi;) {
+    const std::size_t len = std::min<std::size_t>(64, hi - k + 1);
+    uint64_t bits = 0;
+    std::size_t i = 0;
+    for (; i + 2 <= len; i += 2)
+      bits |= static_cast<uint64_t>(_mm_movemask_pd(less(_mm_loadu_pd(a + k + i)))) << i;
+    if (i < len) bits |= static_cast<uint64_t>(_mm_movemask_pd(less(_mm_load_sd(a + k + i))) & 1) << i;
+    while (bits != 0) {
+      const std::size_t kk = k + static_cast<std::size_t>(std::countr_zero(bits));
+      const double t = a[kk];
+      a[kk] = a[j];
+      a[j] = t;
+      ++j;
+      bits &= bits - 1;
     }
+    k += len;
   }
   std::swap(a[lo], a[j - 1]);
   return j - 1;
@@ -63,9 +69,9 @@ double QuickSelect(std::span<double> Data, int32_t Ix, int32_t LoIx, int32_t HiI
     const double v = a[lo];
     std::size_t p;
     if (v != v)  // NaN pivot: every number is smaller
-      p = Partition(a, lo, hi, [](__m128d x) { return _mm_cmpord_sd(x, x); });
+      p = Partition(a, lo, hi, [](__m128d x) { return _mm_cmpord_pd(x, x); });
     else
-      p = Partition(a, lo, hi, [vv = _mm_set_sd(v)](__m128d x) { return _mm_cmplt_sd(x, vv); });
+      p = Partition(a, lo, hi, [vv = _mm_set1_pd(v)](__m128d x) { return _mm_cmplt_pd(x, vv); });
     if (p == lo && p < ix) {
       // The pivot is the smallest of the range. Narrowing by one element per round would make
       // ranges full of copies of it (zeros, integer data) quadratic, so its copies are gathered

@@ -187,22 +187,16 @@ void Gap3Pass(double* a, std::size_t n) {
   ScalarPairs<Asc>(a, i, n - 3, 3);
 }
 
-// One comb pass with gap >= 2. Whether it exchanged anything does not matter: only gap-1
-// passes decide the end.
+// Pairs (i, i + gap) for from <= i < to of a pass with gap >= 4 (at least the lane count).
 template <bool Asc, bool Plain, class T>
-void CombPass(T* a, std::size_t n, std::size_t gap) {
+void CombRange(T* a, std::size_t gap, std::size_t from, std::size_t to) {
   using L = LanesOf<T>;
   using V = typename L::V;
   constexpr std::size_t W = L::W;
-  if constexpr (std::is_same_v<T, double>) {
-    if (gap == 2) return Gap2Pass<Asc, Plain>(a, n);
-    if (gap == 3) return Gap3Pass<Asc, Plain>(a, n);
-  }
-  const std::size_t pairs = n - gap;
-  std::size_t i = 0;
+  std::size_t i = from;
   if (gap >= 2 * W) {
     // two registers per step: 2W pairs, still disjoint because gap >= 2W
-    for (; i + 2 * W <= pairs; i += 2 * W) {
+    for (; i + 2 * W <= to; i += 2 * W) {
       V x0 = L::Load(a + i), x1 = L::Load(a + i + W);
       V y0 = L::Load(a + i + gap), y1 = L::Load(a + i + gap + W);
       Exchange<L, Asc, Plain>(x0, y0);
@@ -214,7 +208,7 @@ void CombPass(T* a, std::size_t n, std::size_t gap) {
     }
   }
   if (gap >= W) {
-    for (; i + W <= pairs; i += W) {
+    for (; i + W <= to; i += W) {
       V x = L::Load(a + i);
       V y = L::Load(a + i + gap);
       Exchange<L, Asc, Plain>(x, y);
@@ -222,7 +216,55 @@ void CombPass(T* a, std::size_t n, std::size_t gap) {
       L::Store(a + i + gap, y);
     }
   }
-  ScalarPairs<Asc>(a, i, pairs, gap);
+  ScalarPairs<Asc>(a, i, to, gap);
+}
+
+// Several passes (gaps decreasing, all >= 4) in one sweep over memory: pass s runs behind pass
+// s - 1 far enough that every pair it compares is final for the earlier pass (pass s - 1 has
+// done its pairs up to i + gap_s), and the earlier pass never reads what pass s wrote. Each
+// pass then makes exactly the exchanges it makes on its own, but the array streams through the
+// cache once for the group instead of once per pass.
+template <bool Asc, bool Plain, class T>
+void FusedPasses(T* a, std::size_t n, const std::size_t* gaps, std::size_t t) {
+  constexpr std::size_t kStep = 2048;
+  std::size_t pos[64] = {};
+  for (bool done = false; !done;) {
+    done = true;
+    for (std::size_t s = 0; s < t; ++s) {
+      const std::size_t end = n - gaps[s];
+      std::size_t target;
+      if (s == 0)
+        target = std::min(end, pos[0] + kStep);
+      else if (pos[s - 1] == n - gaps[s - 1])
+        target = end;
+      else
+        target = pos[s - 1] > gaps[s] ? std::min(end, pos[s - 1] - gaps[s]) : 0;
+      if (target > pos[s]) {
+        CombRange<Asc, Plain>(a, gaps[s], pos[s], target);
+        pos[s] = target;
+      }
+      if (pos[s] < end) done = false;
+    }
+  }
+}
+
+// Passes are fused for arrays larger than the caches hold comfortably, from the gap whose
+// group (about 4.3 times the first gap) fits in them.
+constexpr std::size_t kFuseMinBytes = std::size_t(1) << 20;
+constexpr std::size_t kFuseMaxGap = 16384;
+
+// One comb pass with gap >= 2. Whether it exchanged anything does not matter: only gap-1
+// passes decide the end.
+template <bool Asc, bool Plain, class T>
+void CombPass(T* a, std::size_t n, std::size_t gap) {
+  using L = LanesOf<T>;
+  using V = typename L::V;
+  constexpr std::size_t W = L::W;
+  if constexpr (std::is_same_v<T, double>) {
+    if (gap == 2) return Gap2Pass<Asc, Plain>(a, n);
+    if (gap == 3) return Gap3Pass<Asc, Plain>(a, n);
+  }
+  CombRange<Asc, Plain>(a, gap, 0, n - gap);
 }
 
 // Gap-1 pass for arrays with many neighbours out of order (the first one): the element carried
@@ -279,10 +321,23 @@ void CombSortPasses(T* a, std::size_t n) {
   std::size_t gap = n;
   bool swapped = false;
   bool firstGap1 = true;
+  const bool fuse = n * sizeof(T) >= kFuseMinBytes;
   do {
     gap = static_cast<std::size_t>(static_cast<double>(gap) / 1.3);
     if (gap == 0) gap = 1;
-    if (gap > 1) {
+    if (fuse && gap >= 4 && gap <= kFuseMaxGap) {
+      std::size_t gaps[64];
+      std::size_t t = 0;
+      gaps[t++] = gap;
+      for (;;) {
+        const auto next = static_cast<std::size_t>(static_cast<double>(gaps[t - 1]) / 1.3);
+        if (next < 4 || t == 64) break;
+        gaps[t++] = next;
+      }
+      FusedPasses<Asc, Plain>(a, n, gaps, t);
+      for (std::size_t s = 1; s < t; ++s) ProgressStep(1.0);
+      gap = gaps[t - 1];
+    } else if (gap > 1) {
       CombPass<Asc, Plain>(a, n, gap);
     } else if (std::is_same_v<T, double> && Plain && firstGap1) {
       if constexpr (std::is_same_v<T, double>) swapped = CarryPass<Asc>(a, n);

@@ -13,6 +13,41 @@
 
 namespace qmx {
 
+namespace {
+
+// s[c] = sum_{i0 <= i < i1} v[i] * col_c[i] (i increasing) for the w <= kDots columns of stride
+// ld starting at cols. The sums are independent chains, so running them together hides the
+// latency of each addition.
+constexpr std::size_t kDots = 8;
+
+template <std::size_t W>
+void ColumnDotsW(const double* v, const double* cols, std::size_t ld, std::size_t i0,
+                 std::size_t i1, double* s) {
+  double acc[W];
+  for (std::size_t c = 0; c < W; ++c) acc[c] = 0.0;
+  for (std::size_t i = i0; i < i1; ++i) {
+    const double x = v[i];
+    for (std::size_t c = 0; c < W; ++c) acc[c] += x * cols[c * ld + i];
+  }
+  for (std::size_t c = 0; c < W; ++c) s[c] = acc[c];
+}
+
+void ColumnDots(const double* v, const double* cols, std::size_t ld, std::size_t i0,
+                std::size_t i1, std::size_t w, double* s) {
+  switch (w) {
+    case 1: return ColumnDotsW<1>(v, cols, ld, i0, i1, s);
+    case 2: return ColumnDotsW<2>(v, cols, ld, i0, i1, s);
+    case 3: return ColumnDotsW<3>(v, cols, ld, i0, i1, s);
+    case 4: return ColumnDotsW<4>(v, cols, ld, i0, i1, s);
+    case 5: return ColumnDotsW<5>(v, cols, ld, i0, i1, s);
+    case 6: return ColumnDotsW<6>(v, cols, ld, i0, i1, s);
+    case 7: return ColumnDotsW<7>(v, cols, ld, i0, i1, s);
+    default: return ColumnDotsW<8>(v, cols, ld, i0, i1, s);
+  }
+}
+
+}  // namespace
+
 namespace math2detail {
 
 // Householder QR of the column-major m x p design matrix A with the right-hand side y appended as
@@ -38,12 +73,17 @@ void ReduceToTriangle(std::vector<double>& A, std::size_t m, std::size_t p, std:
     // v = a_j − alpha·e_j stored in place; H = I − v vᵀ / (norm² − alpha·a_jj)
     const double beta = norm * norm - alpha * aj[j];
     aj[j] -= alpha;
-    for (std::size_t c = j + 1; c < cols; ++c) {
-      double* ac = A.data() + c * m;
-      double s = 0.0;
-      for (std::size_t i = j; i < m; ++i) s += aj[i] * ac[i];
-      const double f = s / beta;
-      for (std::size_t i = j; i < m; ++i) ac[i] -= f * aj[i];
+    // The dot products of the later columns with v are independent: one pass runs up to eight
+    // of them side by side (each still adds its terms in increasing i).
+    for (std::size_t c0 = j + 1; c0 < cols; c0 += kDots) {
+      const std::size_t w = std::min(kDots, cols - c0);
+      double s[kDots];
+      ColumnDots(aj, A.data() + c0 * m, m, j, m, w, s);
+      for (std::size_t c = c0; c < c0 + w; ++c) {
+        double* ac = A.data() + c * m;
+        const double f = s[c - c0] / beta;
+        for (std::size_t i = j; i < m; ++i) ac[i] -= f * aj[i];
+      }
     }
     aj[j] = alpha;
   }

@@ -460,6 +460,109 @@ TLUStatus Invert(double* a, int32_t n) {
 
 // ---- Cholesky ------------------------------------------------------------------------------------
 
+namespace {
+
+// Left-looking by blocks of kCB columns. The sums over the finished columns k < i0 are run for
+// the whole block at once, as a register-tiled product (rows of L(., k) from L1 feed every
+// column of the block); then the block's columns follow four at a time. Every s still
+// subtracts its products one after the other in increasing k, so the factor is that of the
+// plain loops.
+constexpr int32_t kCB = 32;   // columns per block (the packed row factors P)
+constexpr int32_t kCKC = 256; // depth of one pass over L (an 8-row strip of it stays in L1)
+
+// S(j, t) -= sum_{k0 <= k < k1} P(k, t) * L(j, k) for the four columns t of S (stride ss) and
+// rows j0 <= j < j1; P(k, t) at P[k * ps + t]. V holds W doubles; the tile is 2W rows x 4.
+template <class V>
+[[gnu::always_inline]] inline void CholTile(const double* L, size_t n, int32_t k0, int32_t k1,
+                                            const double* P, size_t ps, double* S, size_t ss,
+                                            int32_t j0, int32_t j1) {
+  constexpr int32_t W = sizeof(V) / sizeof(double);
+  int32_t j = j0;
+  for (; j + 2 * W <= j1; j += 2 * W) {
+    V a0, a1, b0, b1, c0, c1, d0, d1;
+    double* s = S + j;
+    std::memcpy(&a0, s, sizeof(V));
+    std::memcpy(&a1, s + W, sizeof(V));
+    std::memcpy(&b0, s + ss, sizeof(V));
+    std::memcpy(&b1, s + ss + W, sizeof(V));
+    std::memcpy(&c0, s + 2 * ss, sizeof(V));
+    std::memcpy(&c1, s + 2 * ss + W, sizeof(V));
+    std::memcpy(&d0, s + 3 * ss, sizeof(V));
+    std::memcpy(&d1, s + 3 * ss + W, sizeof(V));
+    const double* lk = L + static_cast<size_t>(k0) * n + j;
+    const double* pk = P + static_cast<size_t>(k0) * ps;
+    for (int32_t k = k0; k < k1; ++k, lk += n, pk += ps) {
+      V x0, x1;
+      std::memcpy(&x0, lk, sizeof(V));
+      std::memcpy(&x1, lk + W, sizeof(V));
+      a0 -= pk[0] * x0;
+      a1 -= pk[0] * x1;
+      b0 -= pk[1] * x0;
+      b1 -= pk[1] * x1;
+      c0 -= pk[2] * x0;
+      c1 -= pk[2] * x1;
+      d0 -= pk[3] * x0;
+      d1 -= pk[3] * x1;
+    }
+    std::memcpy(s, &a0, sizeof(V));
+    std::memcpy(s + W, &a1, sizeof(V));
+    std::memcpy(s + ss, &b0, sizeof(V));
+    std::memcpy(s + ss + W, &b1, sizeof(V));
+    std::memcpy(s + 2 * ss, &c0, sizeof(V));
+    std::memcpy(s + 2 * ss + W, &c1, sizeof(V));
+    std::memcpy(s + 3 * ss, &d0, sizeof(V));
+    std::memcpy(s + 3 * ss + W, &d1, sizeof(V));
+  }
+  for (; j < j1; ++j)
+    for (int32_t t = 0; t < 4; ++t) {
+      double v = S[t * ss + j];
+      for (int32_t k = k0; k < k1; ++k) v -= P[k * ps + t] * L[k * n + j];
+      S[t * ss + j] = v;
+    }
+}
+
+// The update of the block's columns (S, kCB columns of stride ss) by L's columns k0..k1-1, rows
+// j0.. n-1, for the column groups g0 <= g < g1 (four columns each).
+template <class V>
+[[gnu::always_inline]] inline void CholUpdate(const double* L, size_t n, int32_t k0, int32_t k1,
+                                              const double* P, double* S, size_t ss, int32_t j0,
+                                              int32_t g0, int32_t g1) {
+  constexpr int32_t R = 2 * static_cast<int32_t>(sizeof(V) / sizeof(double));
+  const auto nn = static_cast<int32_t>(n);
+  for (int32_t kb = k0; kb < k1; kb += kCKC) {
+    const int32_t ke = std::min(k1, kb + kCKC);
+    // One strip of rows at a time, so that its L(j.., kb..ke) is reused by every group.
+    for (int32_t jb = j0; jb < nn; jb += 4 * R) {
+      const int32_t je = std::min(nn, jb + 4 * R);
+      for (int32_t g = g0; g < g1; ++g)
+        CholTile<V>(L, n, kb, ke, P + 4 * g, kCB, S + 4 * g * ss, ss, jb, je);
+    }
+  }
+}
+
+typedef double v4dc __attribute__((vector_size(32)));
+
+__attribute__((target("avx2"))) void CholUpdateAvx2(const double* L, size_t n, int32_t k0,
+                                                    int32_t k1, const double* P, double* S,
+                                                    size_t ss, int32_t j0, int32_t g0, int32_t g1) {
+  CholUpdate<v4dc>(L, n, k0, k1, P, S, ss, j0, g0, g1);
+}
+
+void CholUpdateBase(const double* L, size_t n, int32_t k0, int32_t k1, const double* P, double* S,
+                    size_t ss, int32_t j0, int32_t g0, int32_t g1) {
+  CholUpdate<v2d>(L, n, k0, k1, P, S, ss, j0, g0, g1);
+}
+
+bool HaveAvx2() {
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return has;
+}
+
+}  // namespace
+
 bool Cholesky(double* a, int32_t n, double* Lout) {
   if (n <= 0) return true;
   const size_t nn = static_cast<size_t>(n);
@@ -469,64 +572,56 @@ bool Cholesky(double* a, int32_t n, double* Lout) {
     own.assign(nn * nn, 0.0);
     L = own.data();
   }
+  auto update = HaveAvx2() ? CholUpdateAvx2 : CholUpdateBase;
   bool ok = true;
-  // Left-looking in blocks of four columns: the sums over the finished columns k < i0 are run
-  // for the four columns together (one load of L(., k) feeds four updates), then the block's
-  // own columns follow in order; every s still subtracts its terms in increasing k.
-  constexpr int32_t kB = 4;
-  std::vector<double> S(nn * kB);
-  for (int32_t i0 = 0; i0 < n; i0 += kB) {
-    const int32_t b = std::min(kB, n - i0);
-    for (int32_t t = 0; t < b; ++t) {
+  // S holds the block's sums (column t at t * n); P the block's rows of L, P(k, t) = L(i0 + t, k),
+  // zero for the columns past n so that a short last group computes nothing that is kept.
+  std::vector<double> S(nn * kCB), P(nn * kCB);
+  for (int32_t i0 = 0; i0 < n; i0 += kCB) {
+    const int32_t b = std::min(kCB, n - i0);
+    const int32_t groups = (b + 3) / 4;
+    for (int32_t t = 0; t < kCB; ++t) {
       double* s = S.data() + Idx(0, t, n);
+      if (t >= b) {
+        std::fill(s + i0, s + n, 0.0);
+        continue;
+      }
       const double* acol = a + Idx(0, i0 + t, n);
       for (int32_t j = i0; j < i0 + t; ++j) s[j] = 0.0;
       for (int32_t j = i0 + t; j < n; ++j) s[j] = acol[j];
     }
-    if (b == kB) {
-      double* s0 = S.data() + Idx(0, 0, n);
-      double* s1 = s0 + n;
-      double* s2 = s1 + n;
-      double* s3 = s2 + n;
-      for (int32_t k = 0; k < i0; ++k) {
-        const double* lk = L + Idx(0, k, n);
-        const double l0 = lk[i0], l1 = lk[i0 + 1], l2 = lk[i0 + 2], l3 = lk[i0 + 3];
-        for (int32_t j = i0; j < n; ++j) {
-          const double v = lk[j];
-          s0[j] -= l0 * v;
-          s1[j] -= l1 * v;
-          s2[j] -= l2 * v;
-          s3[j] -= l3 * v;
-        }
+    for (int32_t k = 0; k < i0; ++k)
+      for (int32_t t = 0; t < kCB; ++t) P[Idx(t, k, kCB)] = t < b ? L[Idx(i0 + t, k, n)] : 0.0;
+    // Columns k < i0 for the whole block.
+    update(L, nn, 0, i0, P.data(), S.data(), nn, i0, 0, groups);
+    for (int32_t g = 0; g < groups; ++g) {
+      const int32_t i1 = i0 + 4 * g;
+      // The block's earlier groups, k in [i0, i1), then the group's own columns one by one.
+      if (g > 0) {
+        for (int32_t k = i0; k < i1; ++k)
+          for (int32_t t = 0; t < 4; ++t)
+            P[Idx(4 * g + t, k, kCB)] = i1 + t < n ? L[Idx(i1 + t, k, n)] : 0.0;
+        update(L, nn, i0, i1, P.data(), S.data(), nn, i1, g, g + 1);
       }
-    } else {
-      for (int32_t t = 0; t < b; ++t) {
-        double* s = S.data() + Idx(0, t, n);
-        for (int32_t k = 0; k < i0; ++k) {
+      for (int32_t t = 0; t < 4 && i1 + t < n; ++t) {
+        const int32_t i = i1 + t;
+        double* s = S.data() + Idx(0, 4 * g + t, n);
+        for (int32_t k = i1; k < i; ++k) {
           const double* lk = L + Idx(0, k, n);
-          const double li = lk[i0 + t];
-          for (int32_t j = i0; j < n; ++j) s[j] -= li * lk[j];
+          const double li = lk[i];
+          for (int32_t j = i; j < n; ++j) s[j] -= li * lk[j];
         }
-      }
-    }
-    for (int32_t t = 0; t < b; ++t) {
-      const int32_t i = i0 + t;
-      double* s = S.data() + Idx(0, t, n);
-      for (int32_t k = i0; k < i; ++k) {
-        const double* lk = L + Idx(0, k, n);
-        const double li = lk[i];
-        for (int32_t j = i; j < n; ++j) s[j] -= li * lk[j];
-      }
-      double* li = L + Idx(0, i, n);
-      const double d = s[i];
-      if (d > 0.0) {
-        const double p = std::sqrt(d);
-        li[i] = p;
-        for (int32_t j = i + 1; j < n; ++j) li[j] = s[j] / p;
-      } else {
-        // No real factor exists; zeros keep the rest of the work finite.
-        ok = false;
-        for (int32_t j = i; j < n; ++j) li[j] = 0.0;
+        double* li = L + Idx(0, i, n);
+        const double d = s[i];
+        if (d > 0.0) {
+          const double p = std::sqrt(d);
+          li[i] = p;
+          for (int32_t j = i + 1; j < n; ++j) li[j] = s[j] / p;
+        } else {
+          // No real factor exists; zeros keep the rest of the work finite.
+          ok = false;
+          for (int32_t j = i; j < n; ++j) li[j] = 0.0;
+        }
       }
     }
   }

@@ -92,6 +92,13 @@ TEST(QuickSelect, EveryOrderStatisticAndArrangement) {
   EXPECT_EQ(QuickSelect(big, 50000, 0, 100000), sorted[50000]);
   ReferenceSelect(ref, 50000, 0, 100000);
   EXPECT_EQ(big, ref);
+  // A range inside the array, with repeats: the elements outside it stay, the arrangement
+  // inside is the plain one.
+  for (auto& x : big) x = static_cast<double>(g64() % 5000);
+  ref = big;
+  QuickSelect(big, 12345, 37, 70000);
+  ReferenceSelect(ref, 12345, 37, 70000);
+  EXPECT_EQ(big, ref);
 }
 
 TEST(QuickSelect, RangesFullOfCopiesStayFast) {

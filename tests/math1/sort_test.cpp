@@ -171,6 +171,37 @@ TEST(SortArray, NaNGoesLastInBothDirections) {
   EXPECT_TRUE(std::all_of(big.begin() + 667, big.end(), [](double x) { return std::isnan(x); }));
 }
 
+// Arrays past a megabyte run the passes of small gaps together in one sweep: still exactly the
+// element passes (signed zeros and NaN placement), and still one progress step per pass.
+TEST(SortArray, LargeArraysMatchElementPasses) {
+  auto d = ZerosAndValues(140001, 9);
+  auto dn = d;
+  for (std::size_t i = 0; i < dn.size(); i += 1013) dn[i] = kNaN;
+  std::vector<float> f(d.begin(), d.end());
+  f.resize(300007, -0.0f);
+  for (bool asc : {true, false}) {
+    for (const auto* src : {&d, &dn}) {
+      auto got = *src, ref = *src;
+      const int passes = ReferenceCombSort(ref, asc);
+      ProcStat = 0.0;
+      SortArray(got, asc);
+      EXPECT_TRUE(SameBits(got, ref)) << asc;
+      EXPECT_EQ(ProcStat, passes);
+    }
+    auto fg = f, fr = f;
+    ReferenceCombSort(fr, asc);
+    SortArray(fg, asc);
+    EXPECT_TRUE(SameBits(fg, fr)) << asc;
+  }
+  std::mt19937 g(5);
+  std::vector<int32_t> k(300000);
+  for (auto& x : k) x = static_cast<int32_t>(g());
+  auto kr = k;
+  ReferenceCombSort(kr, false);
+  SortArray(k, false);
+  EXPECT_EQ(k, kr);
+}
+
 TEST(SortArray, OneProgressStepPerPassAbortIgnored) {
   ProcStat = 0.0;
   std::vector<double> two{2, 1};  // gap 1 with an exchange, then gap 1 without

@@ -341,7 +341,8 @@ TEST(LinalgCholesky, HandCaseAndIndefinite) {
 }
 
 TEST(LinalgCholesky, FactorReproducesMatrixAndMatchesPlainLoops) {
-  for (int n : {1, 6, 37}) {
+  // Sizes across the column blocks, the four-column groups and the depth of one pass.
+  for (int n : {1, 6, 37, 67, 290}) {
     const Mat A = Spd(n, 40 + n);
     Mat a = A, L(static_cast<size_t>(n) * n, 0.0);
     ASSERT_TRUE(Cholesky(a.data(), n, L.data()));
@@ -358,6 +359,30 @@ TEST(LinalgCholesky, FactorReproducesMatrixAndMatchesPlainLoops) {
     EXPECT_EQ(L, R);
     for (int i = 0; i < n; ++i)
       for (int j = i + 1; j < n; ++j) EXPECT_EQ(At(a, i, j, n), At(R, j, i, n));
+  }
+}
+
+// An indefinite matrix: every column from the first failing pivot on follows the zero rule,
+// exactly as the plain loops do (the blocked sums see the zero columns too).
+TEST(LinalgCholesky, IndefiniteMatchesPlainLoopsBitForBit) {
+  for (int n : {5, 45, 100}) {
+    Mat A = Spd(n, 90 + n);
+    for (int j = n / 2; j < n; ++j) At(A, j, j, n) = -At(A, j, j, n);  // pivots turn negative
+    Mat a = A, L(static_cast<size_t>(n) * n, 0.0);
+    EXPECT_FALSE(Cholesky(a.data(), n, L.data()));
+    Mat R(static_cast<size_t>(n) * n, 0.0);
+    for (int i = 0; i < n; ++i) {
+      double d = At(A, i, i, n);
+      for (int k = 0; k < i; ++k) d -= At(R, i, k, n) * At(R, i, k, n);
+      const double p = d > 0 ? std::sqrt(d) : 0.0;
+      At(R, i, i, n) = p;
+      for (int j = i + 1; j < n; ++j) {
+        double s = At(A, j, i, n);
+        for (int k = 0; k < i; ++k) s -= At(R, i, k, n) * At(R, j, k, n);
+        At(R, j, i, n) = d > 0 ? s / p : 0.0;
+      }
+    }
+    EXPECT_EQ(L, R) << n;
   }
 }
 
