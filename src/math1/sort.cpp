@@ -257,9 +257,6 @@ constexpr std::size_t kFuseMaxGap = 16384;
 // passes decide the end.
 template <bool Asc, bool Plain, class T>
 void CombPass(T* a, std::size_t n, std::size_t gap) {
-  using L = LanesOf<T>;
-  using V = typename L::V;
-  constexpr std::size_t W = L::W;
   if constexpr (std::is_same_v<T, double>) {
     if (gap == 2) return Gap2Pass<Asc, Plain>(a, n);
     if (gap == 3) return Gap3Pass<Asc, Plain>(a, n);
