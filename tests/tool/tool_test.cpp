@@ -296,6 +296,12 @@ TEST(Tool, PlotsAreWellFormedWithTheirElements) {
     EXPECT_EQ(Count(d, "//rect[@class='bar']"), 4u);  // scree
   }
   {
+    for (const char* c : {"smooth --method poly --window 11", "deriv --order 1", "dwt --order 2 --threshold 0.5"}) {
+      const auto d = Svg(std::string(c).insert(std::string(c).find(' '), " " + f + " --column 1"), "signal.svg");
+      EXPECT_EQ(Count(d, "//polyline[@class='line']"), 2u) << c;  // before and after
+    }
+  }
+  {
     const auto d = Svg("fft " + f + " --column 1", "fft.svg");
     EXPECT_EQ(Count(d, "//polyline[@class='line']"), 1u);  // one spectrum
     EXPECT_NE(std::string(d.child("svg").child("title").text().get()).find("sepal_length"), std::string::npos);
