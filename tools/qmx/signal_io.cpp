@@ -40,7 +40,9 @@ int PrintSignalPair(const Signal& s, const std::vector<double>& out, const std::
     for (std::size_t i = 0; i < ix.size(); ++i) ix[i] = static_cast<double>(i + 1);
     const std::vector<double> in(s.values.begin(), s.values.begin() + static_cast<long>(std::min(s.values.size(), out.size())));
     a.Line({ix.begin(), ix.begin() + static_cast<long>(in.size())}, in, "#999999", s.name, 1);
-    b.Line(ix, out, plot::Palette(0), outName, 1.5);
+    // Only the input's length: zeros padded on for a transform would flatten the picture.
+    b.Line({ix.begin(), ix.begin() + static_cast<long>(in.size())},
+           {out.begin(), out.begin() + static_cast<long>(in.size())}, plot::Palette(0), outName, 1.5);
     a.SetX(split ? "" : "index");
     a.SetY(split ? s.name : s.name + ", " + outName);
     if (split) {
