@@ -295,13 +295,24 @@ TEST(Tool, PlotsAreWellFormedWithTheirElements) {
     EXPECT_EQ(Count(d, "//g[@class='arrow']"), 4u);  // one loading per variable
     EXPECT_EQ(Count(d, "//rect[@class='bar']"), 4u);  // scree
   }
+  {
+    for (const char* c : {"smooth --method poly --window 11", "deriv --order 1", "dwt --order 2 --threshold 0.5"}) {
+      const auto d = Svg(std::string(c).insert(std::string(c).find(' '), " " + f + " --column 1"), "signal.svg");
+      EXPECT_EQ(Count(d, "//polyline[@class='line']"), 2u) << c;  // before and after
+    }
+  }
+  {
+    const auto d = Svg("fft " + f + " --column 1", "fft.svg");
+    EXPECT_EQ(Count(d, "//polyline[@class='line']"), 1u);  // one spectrum
+    EXPECT_NE(std::string(d.child("svg").child("title").text().get()).find("sepal_length"), std::string::npos);
+  }
 }
 
 TEST(Tool, DemoPlotsRender) {
   const std::string dir = testing::TempDir() + "/qmx-demo-plots";
   ASSERT_EQ(Qmx("demo --svg " + dir).rc, 0);
   if (std::system("command -v rsvg-convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "rsvg-convert not installed";
-  for (const char* p : {"describe", "fit", "pca"}) {
+  for (const char* p : {"describe", "fit", "pca", "fft"}) {
     const std::string svg = dir + "/" + p + ".svg", png = dir + "/" + p + ".png";
     EXPECT_EQ(std::system(("rsvg-convert " + svg + " -o " + png).c_str()), 0) << svg;
   }

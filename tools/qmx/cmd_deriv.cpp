@@ -26,7 +26,7 @@ int Deriv(const Options& o) {
   SignalVectors(s, src, dst);
   if (o.order == 1) qmx::FirstDeriv(&src, 1, src.NrOfElem(), &dst, o.window);
   else qmx::SecondDeriv(&src, 1, src.NrOfElem(), &dst, o.window);
-  return PrintSignalPair(s, Values(dst), o.order == 1 ? "deriv1" : "deriv2");
+  return PrintSignalPair(s, Values(dst), o.order == 1 ? "deriv1" : "deriv2", true, true);
 }
 
 Runner Setup(CLI::App& app) {
@@ -35,6 +35,7 @@ Runner Setup(CLI::App& app) {
   AddColumn(app, o->column, "column: number from 1 or name (default: the first numeric one)");
   app.add_option("--order", o->order, "1 (slope) or 2 (curvature)")->required()->check(CLI::IsMember({1, 2}));
   app.add_option("--window", o->window, "odd window length, 5 to 25")->capture_default_str();
+  AddSvg(app)->description("write the signal and its derivative as SVG");
   return [o] { return Deriv(*o); };
 }
 

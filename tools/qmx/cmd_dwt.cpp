@@ -68,7 +68,7 @@ int Dwt(const Options& o) {
   }
   std::vector<double> out(n);
   for (int32_t i = 1; i <= N; ++i) out[static_cast<std::size_t>(i - 1)] = W.GetDataVal(i);
-  return PrintSignalPair(s, out, label);
+  return PrintSignalPair(s, out, label, o.threshold >= 0);
 }
 
 Runner Setup(CLI::App& app) {
@@ -83,6 +83,7 @@ Runner Setup(CLI::App& app) {
   app.add_flag("--inverse", o->inverse, "the column holds coefficients of --levels levels: reconstruct");
   app.add_option("--threshold", o->threshold, "hard-threshold denoise: details smaller than this are set to 0");
   app.add_flag("--no-pad", o->noPad, "refuse a length that is not a power of two instead of padding it");
+  AddSvg(app)->description("with --threshold: write the signal before and after denoising as SVG");
   return [o] { return Dwt(*o); };
 }
 

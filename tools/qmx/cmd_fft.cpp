@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "command.h"
+#include "plot.h"
 #include "qmx/fourier.h"
 #include "qmx/math1.h"
 #include "qmx/math2.h"
@@ -103,6 +104,21 @@ int Spectrum(const Signal& s, const Options& o) {
     pj.Push(p);
   }
   rep.doc.Set("peaks", pj);
+  if (!Output().svg.empty()) {
+    plot::Figure fig("Power spectrum of " + s.name + " (" + o.window + " window)");
+    plot::Panel& p = fig.AddPanel();
+    std::vector<double> f, pw;
+    for (int32_t k = 0; k <= half; ++k) {
+      f.push_back(freq(k));
+      pw.push_back(F.GetPowerSpec(k));
+    }
+    p.SetX("frequency", 0, freq(half));
+    p.SetY("power of " + s.name);
+    p.LogY();
+    p.Line(f, pw, plot::Palette(0));
+    std::string err;
+    if (!fig.Save(Output().svg, err)) return Fail(err);
+  }
   return rep.Finish();
 }
 
@@ -115,6 +131,7 @@ Runner Setup(CLI::App& app) {
   app.add_option("--window", o->window, "weighting window")->capture_default_str()->check(CLI::IsMember(names));
   app.add_option("--dt", o->dt, "sample time (frequencies are 1/dt units)")->capture_default_str();
   app.add_option("--peaks", o->peaks, "number of strongest peaks listed")->capture_default_str()->check(CLI::Range(0, 1000000));
+  AddSvg(app)->description("write the power spectrum (logarithmic scale) as SVG");
   app.add_flag("--no-pad", o->noPad, "refuse a length that is not a power of two instead of padding it");
   return [o] {
     Signal s;
@@ -148,7 +165,10 @@ int Demo() {
   o.dt = dt;
   o.peaks = 3;
   o.linesShown = false;
-  if (int rc = Spectrum(s, o)) return rc;
+  if (!DemoPlotDir().empty()) Output().svg = DemoPlotDir() + "/fft.svg";
+  const int src0 = Spectrum(s, o);
+  Output().svg.clear();
+  if (src0) return src0;
   qmx::TVector src;
   src.Resize(n);
   std::copy(s.values.begin(), s.values.end(), src.Data().begin());

@@ -68,6 +68,7 @@ Runner Setup(CLI::App& app) {
   app.add_option("--cheb-highpass", o->chebHigh, "Chebyshev high-pass cutoff (zero phase)");
   app.add_option("--poles", o->poles, "number of poles of the Chebyshev filter (even, 2 to 20)")->capture_default_str();
   app.add_option("--ripple", o->ripple, "pass-band ripple of the Chebyshev filter in percent (0 to 29)")->capture_default_str();
+  AddSvg(app)->description("write the signal before and after filtering as SVG");
   return [o] { return Filter(*o); };
 }
 

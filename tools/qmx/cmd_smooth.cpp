@@ -40,6 +40,7 @@ Runner Setup(CLI::App& app) {
       ->required()
       ->check(CLI::IsMember({"average", "weighted", "median", "poly"}));
   app.add_option("--window", o->window, "odd window length (poly: 5 to 25)")->capture_default_str();
+  AddSvg(app)->description("write the signal before and after smoothing as SVG");
   return [o] { return Smooth(*o); };
 }
 

@@ -5,6 +5,7 @@
 
 #include "command.h"
 #include "csv.h"
+#include "plot.h"
 
 namespace qmxtool {
 
@@ -29,7 +30,28 @@ bool ReadSignal(const std::string& file, const std::string& column, Signal& s, s
   return true;
 }
 
-int PrintSignalPair(const Signal& s, const std::vector<double>& out, const std::string& outName) {
+int PrintSignalPair(const Signal& s, const std::vector<double>& out, const std::string& outName,
+                    bool plotted, bool split) {
+  if (plotted && !Output().svg.empty()) {
+    plot::Figure fig(s.name + " before and after (" + outName + ")");
+    plot::Panel& a = fig.AddPanel(0, 0, 1, split ? 0.5 : 1);
+    plot::Panel& b = split ? fig.AddPanel(0, 0.5, 1, 1) : a;
+    std::vector<double> ix(out.size());
+    for (std::size_t i = 0; i < ix.size(); ++i) ix[i] = static_cast<double>(i + 1);
+    const std::vector<double> in(s.values.begin(), s.values.begin() + static_cast<long>(std::min(s.values.size(), out.size())));
+    a.Line({ix.begin(), ix.begin() + static_cast<long>(in.size())}, in, "#999999", s.name, 1);
+    // Only the input's length: zeros padded on for a transform would flatten the picture.
+    b.Line({ix.begin(), ix.begin() + static_cast<long>(in.size())},
+           {out.begin(), out.begin() + static_cast<long>(in.size())}, plot::Palette(0), outName, 1.5);
+    a.SetX(split ? "" : "index");
+    a.SetY(split ? s.name : s.name + ", " + outName);
+    if (split) {
+      b.SetX("index");
+      b.SetY(outName);
+    }
+    std::string err;
+    if (!fig.Save(Output().svg, err)) return Fail(err);
+  }
   if (JsonOutput()) {
     Json doc = Json::Object();
     doc.Set("file", s.file);

@@ -22,7 +22,10 @@ bool ReadSignal(const std::string& file, const std::string& column, Signal& s, s
 
 // Prints "index,<inName>,<outName>" and one row per sample (CSV, %.17g so the result can be
 // piped on without loss), or with --json {"file", "column", inName: [...], outName: [...]}.
-int PrintSignalPair(const Signal& s, const std::vector<double>& out, const std::string& outName);
+// With --svg the pair is also plotted against the sample index: both on one panel, or (split,
+// for a derivative, whose units differ) the input above and the result below.
+int PrintSignalPair(const Signal& s, const std::vector<double>& out, const std::string& outName,
+                    bool plotted = true, bool split = false);
 
 // The signal in a TVector, and a destination of the same size.
 void SignalVectors(const Signal& s, qmx::TVector& src, qmx::TVector& dst);
