@@ -312,7 +312,7 @@ TEST(Tool, DemoPlotsRender) {
   const std::string dir = testing::TempDir() + "/qmx-demo-plots";
   ASSERT_EQ(Qmx("demo --svg " + dir).rc, 0);
   if (std::system("command -v rsvg-convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "rsvg-convert not installed";
-  for (const char* p : {"describe", "fit", "pca", "fft"}) {
+  for (const char* p : {"describe", "fit", "pca", "fft", "qq"}) {
     const std::string svg = dir + "/" + p + ".svg", png = dir + "/" + p + ".png";
     EXPECT_EQ(std::system(("rsvg-convert " + svg + " -o " + png).c_str()), 0) << svg;
   }
@@ -418,5 +418,18 @@ TEST(Tool, BlankSeparatedMatrix) {
   const Result d = Qmx("det " + path + " --json");
   ASSERT_EQ(d.rc, 0);
   EXPECT_NEAR(ParseJson(d.out)["determinant"].num, 5.0, 1e-12);
+}
+}  // namespace
+
+namespace {
+// The normal Q-Q plot holds one marker per value and the reference line.
+TEST(Tool, NormalQQPlot) {
+  const std::string path = testing::TempDir() + "/qq.svg";
+  std::remove(path.c_str());
+  ASSERT_EQ(Qmx("test normality " + Iris() + " --column sepal_width --svg " + path).rc, 0);
+  pugi::xml_document d;
+  ASSERT_TRUE(d.load_file(path.c_str()));
+  EXPECT_EQ(d.select_nodes("//circle[@class='marker']").size(), 150u);
+  EXPECT_EQ(d.select_nodes("//polyline[@class='line']").size(), 1u);
 }
 }  // namespace

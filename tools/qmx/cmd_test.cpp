@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "command.h"
+#include "plot.h"
 #include "csv.h"
 #include "qmx/datatable.h"
 #include "qmx/statis.h"
@@ -100,6 +101,25 @@ int Normality(const Options& o) {
   row("shapiro_wilk", "Shapiro-Wilk W", W, pw, sw ? "(needs 3 to 5000 values)" : "");
   const double p = sw == 0 ? pw : (pl >= 0 ? pl : pks);
   Verdict(rep, std::string("normality (") + (sw == 0 ? "Shapiro-Wilk" : (pl >= 0 ? "Lilliefors" : "Kolmogorov-Smirnov")) + ")", p, o.alpha);
+  if (!Output().svg.empty()) {
+    // Normal Q-Q plot: the sorted standardised values against the normal quantiles of the
+    // plotting positions (i - 3/8) / (n + 1/4), with the line of a perfect fit.
+    ks->SortElems(true, 1, n);
+    std::vector<double> q, v;
+    for (int32_t i = 1; i <= n; ++i) {
+      q.push_back(qmx::nDistriQuantile((i - 0.375) / (n + 0.25)));
+      v.push_back(ks->Elem(i));
+    }
+    plot::Figure fig("Normal Q-Q plot of " + nm[0] + " (Shapiro-Wilk W = " + Num(W, 4) + ", p = " + Num(pw, 3) + ")");
+    plot::Panel& pa = fig.AddPanel();
+    pa.SetX("normal quantile");
+    pa.SetY(nm[0] + " (standardised)");
+    const double lo = std::min(q.front(), v.front()), hi = std::max(q.back(), v.back());
+    pa.Line({lo, hi}, {lo, hi}, plot::Palette(1), "normal", 1.5, true);
+    pa.Markers(q, v, plot::Palette(0), "values", 3);
+    std::string err;
+    if (!fig.Save(Output().svg, err)) return Fail(err);
+  }
   return rep.Finish();
 }
 
@@ -316,6 +336,7 @@ Runner Setup(CLI::App& app) {
   AddFile(*n, o->file);
   AddColumn(*n, o->column);
   n->add_option("--alpha", o->alpha, "level of significance (default 0.05)")->check(CLI::Range(0.0, 1.0));
+  n->add_option("--svg", Output().svg, "write a normal Q-Q plot as SVG to this file");
   auto* out = Subcommand(app, "outliers", "Grubbs and Dean-Dixon outlier tests of one column");
   AddFile(*out, o->file);
   AddColumn(*out, o->column);
@@ -354,7 +375,10 @@ int Demo() {
   Options o;
   o.file = DataDir() + "/iris.csv";
   o.column = "sepal_width";
-  if (int rc = Normality(o)) return rc;
+  if (!DemoPlotDir().empty()) Output().svg = DemoPlotDir() + "/qq.svg";
+  const int rc = Normality(o);
+  Output().svg.clear();
+  if (rc) return rc;
   o.value = "petal_length";
   o.group = "species";
   return Anova(o);
