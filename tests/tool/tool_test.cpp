@@ -312,7 +312,7 @@ TEST(Tool, DemoPlotsRender) {
   const std::string dir = testing::TempDir() + "/qmx-demo-plots";
   ASSERT_EQ(Qmx("demo --svg " + dir).rc, 0);
   if (std::system("command -v rsvg-convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "rsvg-convert not installed";
-  for (const char* p : {"describe", "fit", "pca", "fft", "qq"}) {
+  for (const char* p : {"describe", "fit", "pca", "fft", "qq", "dendrogram"}) {
     const std::string svg = dir + "/" + p + ".svg", png = dir + "/" + p + ".png";
     EXPECT_EQ(std::system(("rsvg-convert " + svg + " -o " + png).c_str()), 0) << svg;
   }
@@ -431,5 +431,17 @@ TEST(Tool, NormalQQPlot) {
   ASSERT_TRUE(d.load_file(path.c_str()));
   EXPECT_EQ(d.select_nodes("//circle[@class='marker']").size(), 150u);
   EXPECT_EQ(d.select_nodes("//polyline[@class='line']").size(), 1u);
+}
+}  // namespace
+
+namespace {
+// The dendrogram draws one polyline per merge and the cut as a rule.
+TEST(Tool, DendrogramPlot) {
+  const std::string path = testing::TempDir() + "/dendrogram.svg";
+  std::remove(path.c_str());
+  ASSERT_EQ(Qmx("cluster hclust " + Iris() + " --method average --cut 3 --svg " + path).rc, 0);
+  pugi::xml_document d;
+  ASSERT_TRUE(d.load_file(path.c_str()));
+  EXPECT_EQ(d.select_nodes("//polyline[@class='line']").size(), 149u);
 }
 }  // namespace

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "command.h"
+#include "plot.h"
 #include "csv.h"
 #include "qmx/math2.h"
 #include "qmx/matrix.h"
@@ -232,6 +233,38 @@ int Hclust(const std::string& file, const std::string& method, int cut) {
   rep.doc.Set("cluster_sizes", Json::ArrayOf(sizes));
   rep.doc.Set("assignment", Json::ArrayOf(cl));
   CrossTable(rep, d, cl, cut);
+  if (!Output().svg.empty()) {
+    // The dendrogram from the library's node positions and merge distances: one polyline per
+    // merge (down to both children), coloured by the cluster of the cut it lies in.
+    plot::Figure fig(std::string("Dendrogram of ") + (file == "-" ? "standard input" : file) + " (" +
+                     qmx::ClusterMethodID[m] + ", cut into " + std::to_string(cut) + ")");
+    plot::Panel& p = fig.AddPanel();
+    p.SetX("objects in drawing order", 0, 2.0 * n);
+    p.SetY(m == qmx::cmWard ? "merge distance (squared Euclidean)" : "merge distance (Euclidean)");
+    auto height = [&](int32_t v) { return v <= n ? 0.0 : dist.Elem(v - n); };
+    std::vector<int32_t> clusterOf(static_cast<std::size_t>(2 * n), 0);
+    for (int32_t v = 1; v < 2 * n; ++v) clusterOf[v] = owner[top(v)];
+    double lo = 1e300, hi = -1e300, top_ = 0;
+    for (int32_t v = 1; v < 2 * n; ++v) {
+      lo = std::min(lo, pos.Elem(v));
+      hi = std::max(hi, pos.Elem(v));
+    }
+    for (int32_t r = 1; r < n; ++r) {
+      const int32_t a = dend.Elem(1, r), b = dend.Elem(2, r);
+      const double h = dist.Elem(r);
+      top_ = std::max(top_, h);
+      const int32_t c = r <= keepMerges ? clusterOf[n + r] : 0;
+      p.Line({pos.Elem(a), pos.Elem(a), pos.Elem(b), pos.Elem(b)}, {height(a), h, h, height(b)},
+             c > 0 ? plot::Palette(c - 1) : "#555555", "", 1.2);
+    }
+    p.SetX("objects in drawing order", lo - 0.5, hi + 0.5);
+    p.SetY(m == qmx::cmWard ? "merge distance (squared Euclidean)" : "merge distance (Euclidean)", 0,
+           top_ > 0 ? top_ * 1.05 : 1);
+    p.NoXTicks();
+    if (cut > 1 && cut < n) p.HorizontalRule((dist.Elem(n - cut) + dist.Elem(n - cut + 1)) / 2, "#999999");
+    std::string perr;
+    if (!fig.Save(Output().svg, perr)) return Fail(perr);
+  }
   return rep.Finish();
 }
 
@@ -254,6 +287,7 @@ Runner Setup(CLI::App& app) {
   hc->add_option("--method", o->method, "merge rule (default ward)")
       ->check(CLI::IsMember({"single", "complete", "ward", "average", "flexible", "upgma"}));
   hc->add_option("--cut", o->cut, "number of clusters of the cut (default 3)")->check(Positive());
+  hc->add_option("--svg", Output().svg, "write the dendrogram as SVG to this file");
   return [o, km] {
     if (km->parsed()) return KMeans(o->file, o->k, o->seed, o->seedGiven);
     return Hclust(o->file, o->method, o->cut);
@@ -265,7 +299,10 @@ int Demo() {
   int rc = KMeans(DataDir() + "/iris.csv", 3, 2, false);
   if (rc != 0) return rc;
   std::printf("\n== Ward's method cut into 3 clusters (qmx cluster hclust iris.csv --method ward --cut 3) ==\n");
-  return Hclust(DataDir() + "/iris.csv", "ward", 3);
+  if (!DemoPlotDir().empty()) Output().svg = DemoPlotDir() + "/dendrogram.svg";
+  rc = Hclust(DataDir() + "/iris.csv", "ward", 3);
+  Output().svg.clear();
+  return rc;
 }
 
 QmxCommand reg("cluster", "k-means and agglomerative clustering of the objects", Setup, 60, Demo);
