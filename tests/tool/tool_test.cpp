@@ -312,7 +312,7 @@ TEST(Tool, DemoPlotsRender) {
   const std::string dir = testing::TempDir() + "/qmx-demo-plots";
   ASSERT_EQ(Qmx("demo --svg " + dir).rc, 0);
   if (std::system("command -v rsvg-convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "rsvg-convert not installed";
-  for (const char* p : {"describe", "fit", "pca", "fft", "qq", "dendrogram"}) {
+  for (const char* p : {"describe", "fit", "pca", "fft", "qq", "dendrogram", "kmeans"}) {
     const std::string svg = dir + "/" + p + ".svg", png = dir + "/" + p + ".png";
     EXPECT_EQ(std::system(("rsvg-convert " + svg + " -o " + png).c_str()), 0) << svg;
   }
@@ -443,5 +443,17 @@ TEST(Tool, DendrogramPlot) {
   pugi::xml_document d;
   ASSERT_TRUE(d.load_file(path.c_str()));
   EXPECT_EQ(d.select_nodes("//polyline[@class='line']").size(), 149u);
+}
+}  // namespace
+
+namespace {
+// k-means: one marker per object and one per centre.
+TEST(Tool, KMeansPlot) {
+  const std::string path = testing::TempDir() + "/kmeans.svg";
+  std::remove(path.c_str());
+  ASSERT_EQ(Qmx("cluster kmeans " + Iris() + " --k 3 --svg " + path).rc, 0);
+  pugi::xml_document d;
+  ASSERT_TRUE(d.load_file(path.c_str()));
+  EXPECT_EQ(d.select_nodes("//circle[@class='marker']").size(), 153u);
 }
 }  // namespace

@@ -124,6 +124,43 @@ int KMeans(const std::string& file, int k, uint64_t seed, bool seedGiven) {
   std::vector<int32_t> cl(A.Data().begin(), A.Data().end());
   rep.doc.Set("assignment", Json::ArrayOf(cl));
   CrossTable(rep, d, cl, k);
+  if (!Output().svg.empty()) {
+    // Objects and centres in the first two principal components of the covariance matrix.
+    qmx::TMatrix work;
+    work.Assign(&d.m);
+    if (p < 2 || !qmx::CalcPrincComp(&work, 1, p, 0, 0, 1, false)) return Fail("no principal components for the plot");
+    std::vector<double> mean(static_cast<std::size_t>(p), 0.0);
+    for (int32_t c = 1; c <= p; ++c) {
+      double v;
+      d.m.MeanVar(c, 1, c, n, mean[static_cast<std::size_t>(c - 1)], v);
+    }
+    auto score = [&](auto elem, int comp) {
+      double sum = 0;
+      for (int32_t c = 1; c <= p; ++c) sum += (elem(c) - mean[static_cast<std::size_t>(c - 1)]) * qmx::GetEigenResult(comp, c);
+      return sum;
+    };
+    std::vector<double> x, y, cx, cy;
+    std::vector<std::string> colors;
+    for (int32_t r = 1; r <= n; ++r) {
+      auto e = [&](int32_t c) { return d.m.Elem(c, r); };
+      x.push_back(score(e, 1));
+      y.push_back(score(e, 2));
+      colors.push_back(plot::Palette(A.Elem(r) - 1));
+    }
+    plot::Figure fig("k-means of " + (file == "-" ? std::string("standard input") : file) + ", k = " +
+                     std::to_string(k) + ", in the first two principal components");
+    plot::Panel& pa = fig.AddPanel();
+    pa.SetX("PC1");
+    pa.SetY("PC2");
+    pa.Markers(x, y, colors, 3);
+    for (int32_t j = 1; j <= k; ++j) {
+      auto e = [&](int32_t c) { return C.Elem(c, j); };
+      pa.Markers({score(e, 1)}, {score(e, 2)}, plot::Palette(j - 1),
+                 "cluster " + std::to_string(j) + " (" + std::to_string(S.Elem(j)) + ")", 7);
+    }
+    std::string perr;
+    if (!fig.Save(Output().svg, perr)) return Fail(perr);
+  }
   return rep.Finish();
 }
 
@@ -282,6 +319,7 @@ Runner Setup(CLI::App& app) {
   AddFile(*km, o->file);
   km->add_option("--k", o->k, "number of clusters")->required()->check(Positive());
   AddSeed(*km, o->seed, o->seedGiven);
+  km->add_option("--svg", Output().svg, "write the objects in the first two principal components, coloured by cluster, as SVG");
   CLI::App* hc = Subcommand(app, "hclust", "agglomerative (hierarchical) clustering");
   AddFile(*hc, o->file);
   hc->add_option("--method", o->method, "merge rule (default ward)")
@@ -296,7 +334,9 @@ Runner Setup(CLI::App& app) {
 
 int Demo() {
   std::printf("== k-means with k = 3 against the species (qmx cluster kmeans iris.csv --k 3) ==\n");
+  if (!DemoPlotDir().empty()) Output().svg = DemoPlotDir() + "/kmeans.svg";
   int rc = KMeans(DataDir() + "/iris.csv", 3, 2, false);
+  Output().svg.clear();
   if (rc != 0) return rc;
   std::printf("\n== Ward's method cut into 3 clusters (qmx cluster hclust iris.csv --method ward --cut 3) ==\n");
   if (!DemoPlotDir().empty()) Output().svg = DemoPlotDir() + "/dendrogram.svg";
