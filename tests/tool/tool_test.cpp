@@ -312,7 +312,7 @@ TEST(Tool, DemoPlotsRender) {
   const std::string dir = testing::TempDir() + "/qmx-demo-plots";
   ASSERT_EQ(Qmx("demo --svg " + dir).rc, 0);
   if (std::system("command -v rsvg-convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "rsvg-convert not installed";
-  for (const char* p : {"describe", "fit", "pca", "fft", "qq", "dendrogram", "kmeans"}) {
+  for (const char* p : {"describe", "fit", "pca", "fft", "qq", "dendrogram", "kmeans", "som"}) {
     const std::string svg = dir + "/" + p + ".svg", png = dir + "/" + p + ".png";
     EXPECT_EQ(std::system(("rsvg-convert " + svg + " -o " + png).c_str()), 0) << svg;
   }
@@ -455,5 +455,18 @@ TEST(Tool, KMeansPlot) {
   pugi::xml_document d;
   ASSERT_TRUE(d.load_file(path.c_str()));
   EXPECT_EQ(d.select_nodes("//circle[@class='marker']").size(), 153u);
+}
+}  // namespace
+
+namespace {
+// The map plot: one heat cell per map cell in each of its two panels.
+TEST(Tool, SomHeatMaps) {
+  const std::string path = testing::TempDir() + "/som.svg";
+  std::remove(path.c_str());
+  ASSERT_EQ(Qmx("som " + Iris() + " --size 5x3 --standardize --seed 2 --steps 20 --svg " + path).rc, 0);
+  pugi::xml_document d;
+  ASSERT_TRUE(d.load_file(path.c_str()));
+  EXPECT_EQ(d.select_nodes("//rect[@class='cell']").size(), 30u);
+  EXPECT_EQ(d.select_nodes("//g[@class='heatmap']").size(), 2u);
 }
 }  // namespace

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <charconv>
 #include <cstdio>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "command.h"
+#include "plot.h"
 #include "csv.h"
 #include "qmx/kohonen.h"
 
@@ -202,6 +204,56 @@ int Train(const Options& o) {
     }
   }
   if (!o.save.empty()) rep.Printf("\nmap saved to %s\n", o.save.c_str());
+  if (!Output().svg.empty()) {
+    // Two heat maps: the hits per cell, and each cell's mean weight distance to its 4 neighbours
+    // (in the trained units; the map wraps when it is cyclic), where high values mark borders.
+    const qmx::TMat3D& w = som.KohMat();
+    const int32_t nv = som.NrOfInSens();
+    auto between = [&](int x0, int y0, int x1, int y1) {
+      double s2 = 0;
+      for (int32_t k = 1; k <= nv; ++k) {
+        const double dd = w.Elem(x0 + 1, y0 + 1, k) - w.Elem(x1 + 1, y1 + 1, k);
+        s2 += dd * dd;
+      }
+      return std::sqrt(s2);
+    };
+    std::vector<std::vector<double>> hm(static_cast<std::size_t>(ny), std::vector<double>(static_cast<std::size_t>(nx)));
+    auto um = hm;
+    for (int y = 0; y < ny; ++y)
+      for (int x = 0; x < nx; ++x) {
+        hm[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = hits[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)];
+        double sum = 0;
+        int cnt = 0;
+        const int dx[4] = {1, -1, 0, 0}, dy[4] = {0, 0, 1, -1};
+        for (int k = 0; k < 4; ++k) {
+          int xx = x + dx[k], yy = y + dy[k];
+          if (o.cyclic) {
+            xx = (xx + nx) % nx;
+            yy = (yy + ny) % ny;
+          } else if (xx < 0 || yy < 0 || xx >= nx || yy >= ny) {
+            continue;
+          }
+          if (xx == x && yy == y) continue;
+          sum += between(x, y, xx, yy);
+          ++cnt;
+        }
+        um[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = cnt ? sum / cnt : NAN;
+      }
+    plot::Figure fig("Self-organising map of " + Shown(o.file) + " (" + std::to_string(nx) + " x " +
+                     std::to_string(ny) + (o.cyclic ? ", cyclic" : "") + ")");
+    plot::Panel& a = fig.AddPanel(0, 0, 0.5, 1);
+    a.SetTitle("hits per cell");
+    a.SetX("x");
+    a.SetY("y");
+    a.HeatMap(hm, "objects");
+    plot::Panel& b = fig.AddPanel(0.5, 0, 1, 1);
+    b.SetTitle("mean distance to neighbouring cells");
+    b.SetX("x");
+    b.SetY("y");
+    b.HeatMap(um, "distance");
+    std::string perr;
+    if (!fig.Save(Output().svg, perr)) return Fail(perr);
+  }
   return rep.Finish();
 }
 
@@ -254,6 +306,7 @@ Runner Setup(CLI::App& app) {
   app.add_flag("--standardize", o->standardize, "standardise the columns before training");
   AddSeed(app, o->seed, o->seedGiven);
   app.add_option("--save", o->save, "write the trained map to this XML file");
+  app.add_option("--svg", Output().svg, "write the hit map and the neighbour distances as SVG heat maps");
   CLI::App* apply = Subcommand(app, "apply", "best-matching cell and distance of every row of FILE");
   apply->add_option("map", o->map, "map file written by --save")->required();
   apply->add_option("file", o->applyFile, "input file (- reads standard input)")->required();
@@ -273,7 +326,10 @@ int Demo() {
   o.standardize = true;
   o.seedGiven = true;
   o.seed = 1;
-  return Train(o);
+  if (!DemoPlotDir().empty()) Output().svg = DemoPlotDir() + "/som.svg";
+  const int rc = Train(o);
+  Output().svg.clear();
+  return rc;
 }
 
 QmxCommand reg("som", "self-organising map: train on the numeric columns, or apply a stored map", Setup, 70,
