@@ -226,7 +226,11 @@ TEST(Tool, EveryCommandPrintsJson) {
   const std::vector<std::string> cmds = {
       "describe " + f, "corr " + f, "distances " + f + " --rows 3", "dist normal cdf 1.5",
       "pca " + f + " --mode corr", "fit " + f + " --x 3 --y 4 --model parabola",
-      "bivar " + f + " --x 3 --y 4"};
+      "bivar " + f + " --x 3 --y 4", "table " + f, "scale 0 100", "num 255 --hex",
+      "cluster kmeans " + f + " --k 3", "cluster hclust " + f + " --cut 3",
+      "knn " + f + " --k 3 --query 6,3,5,2", "regress " + f + " --y 4", "pls " + f + " --y 4 --components 2",
+      "hull " + f + " --x 3 --y 4", "som " + f + " --size 3x3 --steps 5", "test normality " + f + " -c 2",
+      "test outliers " + f + " -c 2", "test runs " + f + " -c 1"};
   for (const auto& c : cmds) {
     const Result r = Qmx(c + " --json");
     EXPECT_EQ(r.rc, 0) << c;
